@@ -1,0 +1,52 @@
+#include "app/rotfile_main.h"
+
+#include <algorithm>
+#include <string>
+#include <string_view>
+
+#include "app/usage.h"
+#include "cipher/text_cipher.h"
+
+namespace {
+
+constexpr int kExitSuccess = 0;
+constexpr int kExitFailure = 1;
+
+char LowerAscii(char ch) { return ch >= 'A' && ch <= 'Z' ? static_cast<char>(ch - 'A' + 'a') : ch; }
+
+// Only the last four characters decide, compared without regard to letter
+// case; a shorter name is compared whole and so never matches.
+bool NamesEncryptedFile(std::string_view strFile) {
+  const std::string_view strExtension = kEncryptedExtension;
+  if (strFile.size() < strExtension.size()) return false;
+  return std::ranges::equal(strFile.substr(strFile.size() - strExtension.size()), strExtension,
+                            [](char a, char b) { return LowerAscii(a) == LowerAscii(b); });
+}
+
+}  // namespace
+
+int RotfileMain(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
+  std::string strFile;
+  CTextCipher cipher;
+
+  if (argc == 1) {
+    WriteUsage(out);
+    // A usage text that never arrived (stdout closed or full) is a failure.
+    if (!out) {
+      err << "rotfile: standard output: write error" << std::endl;
+      return kExitFailure;
+    }
+    return kExitSuccess;
+  }
+  // More than one argument is ignored as a whole, without a word.
+  if (argc != 2) return kExitSuccess;
+
+  strFile = argv[1];
+  const CStatus status = NamesEncryptedFile(strFile) ? cipher.Decrypt(strFile.c_str())
+                                                     : cipher.Encrypt(strFile.c_str());
+  if (!status.IsOk()) {
+    err << "rotfile: " << status.Message() << std::endl;
+    return kExitFailure;
+  }
+  return kExitSuccess;
+}

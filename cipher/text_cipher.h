@@ -1,0 +1,72 @@
+#ifndef ROTFILE_CIPHER_TEXT_CIPHER_H_
+#define ROTFILE_CIPHER_TEXT_CIPHER_H_
+
+#include <cstddef>
+#include <functional>
+#include <span>
+#include <string>
+
+#include "os/status.h"
+
+// Extension of an encrypted file, dot included.
+inline constexpr char kEncryptedExtension[] = ".qzv";
+// Extension of a decrypted file, dot included.
+inline constexpr char kDecryptedExtension[] = "._zv";
+
+// Rotates every character code inside a window by half the window's width and
+// leaves all others alone. Rotating by half the width is its own inverse, so
+// one conversion both encrypts and decrypts. The default window holds the 94
+// codes from 32 (blank) to 125 ('}'); bytes 128 to 255 count as negative codes
+// and lie below every window that starts above -128.
+class CTextCipher {
+ public:
+  // Hands the next raw input bytes to the conversion: up to nMax at pBuffer,
+  // their count in *pnRead, 0 at the end of the input.
+  using ChunkReader = std::function<CStatus(char* pBuffer, std::size_t nMax, std::size_t* pnRead)>;
+  // Takes the next piece of converted text.
+  using TextWriter = std::function<CStatus(std::span<const char> text)>;
+
+  // Raw bytes read at a time by the file commands.
+  static constexpr std::size_t kChunkSize = 256 * 1024;
+
+  // Constructs the default window: SetWindow(31, 94).
+  CTextCipher();
+
+  // Sets the window to the nWidth codes after nBase and the shift to half of
+  // nWidth; returns this object.
+  // REQUIRES: nBase + nWidth does not overflow an int.
+  CTextCipher& SetWindow(int nBase, int nWidth);
+
+  // Returns strText with every byte converted; the length is kept.
+  std::string ConvertText(const std::string& strText) const;
+
+  // Converts the bytes of text in place.
+  void ConvertBuffer(std::span<char> text) const;
+
+  // Reads raw bytes through read until the input or its text ends, and hands
+  // the converted text to write piece by piece. Stops at the first failure.
+  CStatus ConvertStream(const ChunkReader& read, const TextWriter& write) const;
+
+  // Reads lpszInFile as text and stores its conversion in *pstrText.
+  CStatus ConvertFileText(const char* lpszInFile, std::string* pstrText) const;
+
+  // Converts the file lpszInFile into lpszOutFile, which is replaced only when
+  // the conversion is complete; on failure it keeps what it had.
+  CStatus EncodeFile(const char* lpszInFile, const char* lpszOutFile) const;
+
+  // Does what EncodeFile does: the conversion is its own inverse.
+  CStatus DecodeFile(const char* lpszInFile, const char* lpszOutFile) const;
+
+  // Encodes lpszFile into the file of the same stem with the ".qzv" extension.
+  CStatus Encrypt(const char* lpszFile) const;
+
+  // Decodes lpszFile into the file of the same stem with the "._zv" extension.
+  CStatus Decrypt(const char* lpszFile) const;
+
+ private:
+  int m_nBase;
+  int m_nWidth;
+  int m_nShift;
+};
+
+#endif  // ROTFILE_CIPHER_TEXT_CIPHER_H_

@@ -1,0 +1,33 @@
+#ifndef ROTFILE_OS_INPUT_FILE_H_
+#define ROTFILE_OS_INPUT_FILE_H_
+
+#include <cstddef>
+#include <string>
+
+#include "os/status.h"
+
+// A regular file opened for reading raw bytes from start to end. The file is
+// closed when the object is destroyed.
+class CInputFile {
+ public:
+  CInputFile() = default;
+  ~CInputFile();
+  CInputFile(const CInputFile&) = delete;
+  CInputFile& operator=(const CInputFile&) = delete;
+
+  // Opens lpszFile for reading; refuses anything but a regular file (a link to
+  // one is followed) without blocking, so a FIFO with no writer cannot hang.
+  // REQUIRES: no file is open yet.
+  CStatus Open(const char* lpszFile);
+
+  // Reads up to nMax bytes into pBuffer and stores their count in *pnRead;
+  // a count of 0 means the end of the file. Short counts are allowed.
+  // REQUIRES: Open succeeded.
+  CStatus Read(char* pBuffer, std::size_t nMax, std::size_t* pnRead);
+
+ private:
+  std::string m_strName;
+  int m_nFd = -1;
+};
+
+#endif  // ROTFILE_OS_INPUT_FILE_H_

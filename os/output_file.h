@@ -1,0 +1,42 @@
+#ifndef ROTFILE_OS_OUTPUT_FILE_H_
+#define ROTFILE_OS_OUTPUT_FILE_H_
+
+#include <cstddef>
+#include <string>
+
+#include "os/status.h"
+
+// A new file that appears under its name only when it is complete. Bytes go
+// to a temporary file beside the final name; Commit renames it over that
+// name. Until then, and whenever anything fails, the final name keeps what it
+// had. The temporary file is removed on failure, on destruction without a
+// commit, and when SIGINT, SIGTERM or SIGHUP ends the process.
+class COutputFile {
+ public:
+  COutputFile() = default;
+  ~COutputFile();
+  COutputFile(const COutputFile&) = delete;
+  COutputFile& operator=(const COutputFile&) = delete;
+
+  // Creates the temporary file for lpszFile in the same directory.
+  // REQUIRES: no file is open yet.
+  CStatus Create(const char* lpszFile);
+
+  // Writes all nSize bytes at pData, or fails.
+  // REQUIRES: Create succeeded and Commit has not been called.
+  CStatus Write(const char* pData, std::size_t nSize);
+
+  // Closes the temporary file and renames it over the final name.
+  // REQUIRES: Create succeeded; called at most once.
+  CStatus Commit();
+
+ private:
+  // Closes and removes the temporary file if it is still there.
+  void Discard();
+
+  std::string m_strName;
+  std::string m_strTempName;
+  int m_nFd = -1;
+};
+
+#endif  // ROTFILE_OS_OUTPUT_FILE_H_

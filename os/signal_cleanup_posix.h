@@ -1,0 +1,31 @@
+#ifndef ROTFILE_OS_SIGNAL_CLEANUP_POSIX_H_
+#define ROTFILE_OS_SIGNAL_CLEANUP_POSIX_H_
+
+#include <signal.h>
+
+// While it lives, SIGINT, SIGTERM and SIGHUP are held back; one that arrives
+// meanwhile is delivered when it ends. Creating or renaming the temporary
+// file and telling the cleanup about it happen under one hold, so a signal
+// never finds the two out of step.
+class CSignalHold {
+ public:
+  CSignalHold();
+  ~CSignalHold();
+  CSignalHold(const CSignalHold&) = delete;
+  CSignalHold& operator=(const CSignalHold&) = delete;
+
+ private:
+  sigset_t m_previousMask;
+};
+
+// Arranges for lpszTempFile to be removed if SIGINT, SIGTERM or SIGHUP ends
+// the process, and for SIGXFSZ to be ignored so that a file-size limit fails
+// the write instead of killing the process. The string must outlive the
+// arrangement. REQUIRES: a CSignalHold is alive; nothing is armed yet.
+void ArmSignalCleanup(const char* lpszTempFile);
+
+// Undoes ArmSignalCleanup and restores the earlier signal handling.
+// REQUIRES: a CSignalHold is alive.
+void DisarmSignalCleanup();
+
+#endif  // ROTFILE_OS_SIGNAL_CLEANUP_POSIX_H_

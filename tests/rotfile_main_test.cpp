@@ -1,0 +1,242 @@
+#include "app/rotfile_main.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "scratch_dir.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct SRun {
+  int nStatus;
+  std::string strOut;
+  std::string strErr;
+};
+
+SRun RunRotfile(const std::vector<const char*>& args) {
+  std::vector<const char*> argv = {"rotfile"};
+  argv.insert(argv.end(), args.begin(), args.end());
+  std::ostringstream out;
+  std::ostringstream err;
+  const int nStatus = RotfileMain(static_cast<int>(argv.size()), argv.data(), out, err);
+  return {nStatus, out.str(), err.str()};
+}
+
+mode_t CurrentUmask() {
+  const mode_t nMask = umask(0);
+  umask(nMask);
+  return nMask;
+}
+
+constexpr char kUsage[] =
+    "\n"
+    "Options:\n"
+    "----------------------------------\n"
+    "\n"
+    "Encrypt an ascii text file to .qzv file\n"
+    "\n"
+    "   rotfile <filename>\n"
+    "\n"
+    "Decrypt an .qzv file to ._zv ascii text file\n"
+    "\n"
+    "   rotfile <filename.qzv>\n";
+
+TEST(RotfileMainTest, NoArgumentPrintsTheUsageText) {
+  CScratchDir dir;
+  const SRun run = RunRotfile({});
+  EXPECT_EQ(run.nStatus, 0);
+  EXPECT_EQ(run.strOut, kUsage);
+  EXPECT_EQ(run.strErr, "");
+  EXPECT_TRUE(Snapshot(dir.Path()).empty());
+}
+
+TEST(RotfileMainTest, UsageThatCannotBeWrittenFails) {
+  std::ostringstream out;
+  out.setstate(std::ios::badbit);
+  std::ostringstream err;
+  const char* argv[] = {"rotfile"};
+  EXPECT_EQ(RotfileMain(1, argv, out, err), 1);
+  EXPECT_EQ(err.str(), "rotfile: standard output: write error\n");
+}
+
+TEST(RotfileMainTest, TwoOrMoreArgumentsDoNothing) {
+  CScratchDir dir;
+  WriteFile("a.txt", "abc");
+  WriteFile("b.qzv", "234");
+  for (const auto& args : {std::vector<const char*>{"a.txt", "b.qzv"},
+                           std::vector<const char*>{"a.txt", "a.txt", "a.txt"},
+                           std::vector<const char*>{"missing", "x"}}) {
+    const SRun run = RunRotfile(args);
+    EXPECT_EQ(run.nStatus, 0) << args[0];
+    EXPECT_EQ(run.strOut + run.strErr, "") << args[0];
+  }
+  EXPECT_EQ(Snapshot(dir.Path()),
+            (std::map<std::string, std::string>{{"a.txt", "abc"}, {"b.qzv", "234"}}));
+}
+
+TEST(RotfileMainTest, ChoosesDirectionAndOutputNameFromTheName) {
+  struct {
+    const char* pszIn;
+    const char* pszOut;
+  } const kCases[] = {
+      {"qzv", "qzv.qzv"},
+      {"a.b", "a.qzv"},
+      {".qzv", "._zv"},
+      {"notes.qzv", "notes._zv"},
+      {"NOTES.QZV", "NOTES._zv"},
+      {"Notes.QzV", "Notes._zv"},
+      {"notes.qzvx", "notes.qzv"},
+      {"notes.qz", "notes.qzv"},
+      {"notes.txt", "notes.qzv"},
+      {"notes._zv", "notes.qzv"},
+      {"notes", "notes.qzv"},
+      {"a.b.c", "a.b.qzv"},
+      {".profile", ".qzv"},
+      {"x.qzv.txt", "x.qzv.qzv"},
+      {"-n", "-n.qzv"},
+      {"old.dir/notes", "old.dir/notes.qzv"},
+      {"old.dir/../notes", "old.dir/../notes.qzv"},
+      {"dir.qzv/x.qzv", "dir.qzv/x._zv"},
+  };
+  for (const auto& c : kCases) {
+    CScratchDir dir;
+    fs::create_directory("old.dir");
+    fs::create_directory("dir.qzv");
+    WriteFile(c.pszIn, "abc\r\nabc");
+    auto expected = Snapshot(dir.Path());
+    expected[fs::path(c.pszOut).lexically_normal().string()] = "234\n234";
+
+    const SRun run = RunRotfile({c.pszIn});
+    EXPECT_EQ(run.nStatus, 0) << c.pszIn;
+    EXPECT_EQ(run.strOut + run.strErr, "") << c.pszIn;
+    EXPECT_EQ(Snapshot(dir.Path()), expected) << c.pszIn;
+  }
+}
+
+TEST(RotfileMainTest, WritesTheConvertedTextBytes) {
+  struct {
+    std::string strIn, strOut;
+  } const kCases[] = {
+      {"", ""},
+      {"abc\r\nabc", "234\n234"},
+      {"ab\x1a"
+       "cd",
+       "23"},
+      {std::string("a\0b", 3), std::string("2\0"
+                                           "3",
+                                           3)},
+      {"\r\r\n~\x80", "\r\n~\x80"},
+  };
+  for (const auto& c : kCases) {
+    CScratchDir dir;
+    WriteFile("in.txt", c.strIn);
+    ASSERT_EQ(RunRotfile({"in.txt"}).nStatus, 0) << testing::PrintToString(c.strIn);
+    EXPECT_EQ(ReadFile("in.qzv"), c.strOut) << testing::PrintToString(c.strIn);
+  }
+}
+
+TEST(RotfileMainTest, EncryptThenDecryptGivesBackTextWithoutCrLfOrCtrlZ) {
+  CScratchDir dir;
+  std::string strText;
+  for (int i = 0; i < 256; ++i) {
+    if (i != '\x1a') strText += static_cast<char>(i);
+  }
+  strText += strText;
+  WriteFile("all.bin", strText);
+  ASSERT_EQ(RunRotfile({"all.bin"}).nStatus, 0);
+  ASSERT_EQ(RunRotfile({"all.qzv"}).nStatus, 0);
+  EXPECT_EQ(ReadFile("all._zv"), strText);
+}
+
+TEST(RotfileMainTest, ReplacesAnExistingOutputKeepingItsPermissions) {
+  CScratchDir dir;
+  WriteFile("notes.txt", "abc");
+  WriteFile("notes.qzv", "old content that is longer");
+  chmod("notes.qzv", 0640);
+  ASSERT_EQ(RunRotfile({"notes.txt"}).nStatus, 0);
+  EXPECT_EQ(ReadFile("notes.qzv"), "234");
+  EXPECT_EQ(fs::status("notes.qzv").permissions(), fs::perms(0640));
+
+  ASSERT_EQ(RunRotfile({"notes.qzv"}).nStatus, 0);
+  EXPECT_EQ(fs::status("notes._zv").permissions(), fs::perms(0666 & ~CurrentUmask()));
+}
+
+TEST(RotfileMainTest, ReplacesALinkAtTheOutputNameWithoutFollowingIt) {
+  CScratchDir dir;
+  WriteFile("notes.txt", "abc");
+  WriteFile("victim", "precious");
+  fs::create_symlink("victim", "notes.qzv");
+  ASSERT_EQ(RunRotfile({"notes.txt"}).nStatus, 0);
+  EXPECT_FALSE(fs::is_symlink("notes.qzv"));
+  EXPECT_EQ(ReadFile("notes.qzv"), "234");
+  EXPECT_EQ(ReadFile("victim"), "precious");
+}
+
+TEST(RotfileMainTest, FailuresReportTheFileAndLeaveTheDirectoryAsItWas) {
+  struct {
+    const char* pszArg;
+    const char* pszMessage;
+    bool bNeedsNonRoot;
+  } const kCases[] = {
+      {"", "rotfile: : No such file or directory\n", false},
+      {"missing.txt", "rotfile: missing.txt: No such file or directory\n", false},
+      {"subdir", "rotfile: subdir: Is a directory\n", false},
+      {"fifo", "rotfile: fifo: not a regular file\n", false},
+      {"blocked.qzv", "rotfile: blocked.qzv: Permission denied\n", true},
+      {"busy.txt", "rotfile: busy.qzv: Is a directory\n", false},
+      {"locked/notes.txt", "rotfile: locked/notes.qzv: Permission denied\n", true},
+  };
+  for (const auto& c : kCases) {
+    if (c.bNeedsNonRoot && geteuid() == 0) {
+      std::cout << "skipping " << c.pszArg << ": permissions do not bind root\n";
+      continue;
+    }
+    CScratchDir dir;
+    fs::create_directory("subdir");
+    mkfifo("fifo", 0644);
+    WriteFile("blocked.qzv", "234");
+    chmod("blocked.qzv", 0);
+    WriteFile("busy.txt", "abc");
+    fs::create_directories("busy.qzv/inside");
+    fs::create_directory("locked");
+    WriteFile("locked/notes.txt", "abc");
+    WriteFile("locked/notes.qzv", "old");
+    chmod("locked", 0555);
+    const auto before = Snapshot(dir.Path());
+
+    const SRun run = RunRotfile({c.pszArg});
+    EXPECT_EQ(run.nStatus, 1) << c.pszArg;
+    EXPECT_EQ(run.strOut, "") << c.pszArg;
+    EXPECT_EQ(run.strErr, c.pszMessage) << c.pszArg;
+    EXPECT_EQ(Snapshot(dir.Path()), before) << c.pszArg;
+  }
+}
+
+TEST(RotfileMainTest, FailedWriteKeepsTheOldOutputAndLeavesNoTemporaryFile) {
+  CScratchDir dir;
+  WriteFile("big.txt", std::string(100000, 'x'));
+  WriteFile("big.qzv", "old");
+  const auto before = Snapshot(dir.Path());
+  rlimit saved;
+  getrlimit(RLIMIT_FSIZE, &saved);
+  rlimit small = saved;
+  small.rlim_cur = 4096;
+  setrlimit(RLIMIT_FSIZE, &small);
+  const SRun run = RunRotfile({"big.txt"});
+  setrlimit(RLIMIT_FSIZE, &saved);
+
+  EXPECT_EQ(run.nStatus, 1);
+  EXPECT_EQ(run.strErr, "rotfile: big.qzv: File too large\n");
+  EXPECT_EQ(Snapshot(dir.Path()), before);
+}
+
+}  // namespace

@@ -1,0 +1,68 @@
+#include "scratch_dir.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <fstream>
+#include <iterator>
+
+namespace fs = std::filesystem;
+
+CScratchDir::CScratchDir() : m_previous(fs::current_path()) {
+  std::string strTemplate = (fs::temp_directory_path() / "rotfile-test-XXXXXX").string();
+  if (mkdtemp(strTemplate.data()) == nullptr) ADD_FAILURE() << "mkdtemp failed";
+  m_path = strTemplate;
+  fs::current_path(m_path);
+}
+
+CScratchDir::~CScratchDir() {
+  fs::current_path(m_previous);
+  std::error_code error;
+  // Directories a test made read-only must be writable again to be removed.
+  for (const auto& entry : fs::recursive_directory_iterator(m_path, error)) {
+    if (entry.is_directory(error) && !entry.is_symlink(error)) {
+      fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, error);
+    }
+  }
+  fs::remove_all(m_path, error);
+}
+
+void WriteFile(const fs::path& file, const std::string& strContent) {
+  std::ofstream stream(file, std::ios::binary | std::ios::trunc);
+  stream << strContent;
+  if (!stream.flush()) ADD_FAILURE() << "cannot write " << file;
+}
+
+namespace {
+
+// Returns the bytes of file, or "<unreadable>" when it cannot be opened.
+std::string ReadOrMark(const fs::path& file) {
+  std::ifstream stream(file, std::ios::binary);
+  if (!stream) return "<unreadable>";
+  return {std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>()};
+}
+
+}  // namespace
+
+std::string ReadFile(const fs::path& file) {
+  std::string strContent = ReadOrMark(file);
+  if (strContent == "<unreadable>") ADD_FAILURE() << "cannot read " << file;
+  return strContent;
+}
+
+std::map<std::string, std::string> Snapshot(const fs::path& dir) {
+  std::map<std::string, std::string> entries;
+  for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+    const std::string strName = fs::relative(entry.path(), dir).string();
+    if (entry.is_symlink()) {
+      entries[strName] = "-> " + fs::read_symlink(entry.path()).string();
+    } else if (entry.is_directory()) {
+      entries[strName] = "<dir>";
+    } else if (entry.is_regular_file()) {
+      entries[strName] = ReadOrMark(entry.path());
+    } else {
+      entries[strName] = "<other>";
+    }
+  }
+  return entries;
+}
