@@ -1,0 +1,33 @@
+# The Debian package, made by "cpack -G DEB" in a build tree. The version
+# comes from project(), so it is kept in one place.
+set(CPACK_PACKAGE_NAME rotfile)
+set(CPACK_PACKAGE_VENDOR "rotfile developers")
+set(CPACK_PACKAGE_CONTACT "rotfile developers <rotfile@example.org>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
+# Lines of the long description are kept short, as Debian tools show them.
+string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
+  "rotfile encrypts a plain text file into a .qzv file and decrypts a .qzv"
+  "file into a ._zv file by rotating the printable character codes 32 to"
+  "125 by 47 places. The input is read as text (CR LF becomes LF, Ctrl-Z"
+  "ends the text). The output replaces its target atomically, so no partial"
+  "file is ever left. The command takes one file name and no options.")
+# Users install the command, not its symbol table.
+set(CPACK_STRIP_FILES ON)
+# Directories in the package get the usual modes whatever the builder's umask.
+set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+
+# A Windows build has no use for a .deb; a plain ZIP needs no extra tools.
+if(WIN32)
+  set(CPACK_GENERATOR ZIP)
+else()
+  set(CPACK_GENERATOR DEB)
+endif()
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# The C and C++ runtime versions the binary needs are read from the binary
+# itself rather than guessed here.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+
+include(CPack)
