@@ -27,7 +27,11 @@ class CInputFile {
 
  private:
   std::string m_strName;
+#ifdef _WIN32
+  void* m_hFile = nullptr;  // The open file's HANDLE; null when none is open.
+#else
   int m_nFd = -1;
+#endif
 };
 
 #endif  // ROTFILE_OS_INPUT_FILE_H_

@@ -10,7 +10,8 @@
 // to a temporary file beside the final name; Commit renames it over that
 // name. Until then, and whenever anything fails, the final name keeps what it
 // had. The temporary file is removed on failure, on destruction without a
-// commit, and when SIGINT, SIGTERM or SIGHUP ends the process.
+// commit, and when SIGINT, SIGTERM or SIGHUP ends the process (on Windows:
+// Ctrl-C, Ctrl-Break or closing the console window).
 class COutputFile {
  public:
   COutputFile() = default;
@@ -36,7 +37,11 @@ class COutputFile {
 
   std::string m_strName;
   std::string m_strTempName;
+#ifdef _WIN32
+  void* m_hFile = nullptr;  // The temporary file's HANDLE; null when none is open.
+#else
   int m_nFd = -1;
+#endif
 };
 
 #endif  // ROTFILE_OS_OUTPUT_FILE_H_

@@ -16,6 +16,13 @@ class CStatus {
   // This is the one place where an errno value becomes an error.
   static CStatus FromErrno(std::string_view strFile, int nErrno);
 
+#ifdef _WIN32
+  // Returns a failure of strFile whose reason is the system's text for the
+  // Windows error code nError (a DWORD, such as GetLastError returns). This
+  // is the one place where a Windows error code becomes an error.
+  static CStatus FromWindowsError(std::string_view strFile, unsigned long nError);
+#endif
+
   // Returns a failure of strFile with a reason in our own words.
   static CStatus Failure(std::string_view strFile, std::string_view strReason);
 

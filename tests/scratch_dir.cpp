@@ -1,17 +1,29 @@
 #include "scratch_dir.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <fstream>
 #include <iterator>
+#include <random>
+#include <string>
 
 namespace fs = std::filesystem;
 
 CScratchDir::CScratchDir() : m_previous(fs::current_path()) {
-  std::string strTemplate = (fs::temp_directory_path() / "rotfile-test-XXXXXX").string();
-  if (mkdtemp(strTemplate.data()) == nullptr) ADD_FAILURE() << "mkdtemp failed";
-  m_path = strTemplate;
+  // create_directory tells whether it made the directory, so a name that is
+  // already taken is simply followed by another; mkdtemp is POSIX only.
+  std::random_device device;
+  for (int nTry = 0; nTry < 100 && m_path.empty(); ++nTry) {
+    const fs::path candidate =
+        fs::temp_directory_path() / ("rotfile-test-" + std::to_string(device()));
+    std::error_code error;
+    if (fs::create_directory(candidate, error)) m_path = candidate;
+  }
+  if (m_path.empty()) {
+    ADD_FAILURE() << "cannot create a scratch directory";
+    return;
+  }
+  fs::permissions(m_path, fs::perms::owner_all, fs::perm_options::replace);
   fs::current_path(m_path);
 }
 

@@ -1,0 +1,98 @@
+#include <windows.h>
+
+#include <algorithm>
+#include <utility>
+
+#include "os/console_cleanup_win32.h"
+#include "os/output_file.h"
+#include "os/temp_name.h"
+#include "os/wide_name_win32.h"
+
+COutputFile::~COutputFile() { Discard(); }
+
+CStatus COutputFile::Create(const char* lpszFile) {
+  m_strName = lpszFile;
+  std::wstring strWideName;
+  if (CStatus status = ToWideName(lpszFile, &strWideName); !status.IsOk()) return status;
+
+  CConsoleHold hold;
+  // CREATE_NEW never opens a file that is already there. Deleting is shared
+  // so that the console handler can remove the file while it is open.
+  std::string strTemp;
+  std::wstring strWideTemp;
+  HANDLE hFile = INVALID_HANDLE_VALUE;
+  for (int nTry = 0; nTry < 100 && hFile == INVALID_HANDLE_VALUE; ++nTry) {
+    strTemp = MakeTempName(m_strName);
+    if (CStatus status = ToWideName(strTemp.c_str(), &strWideTemp); !status.IsOk()) return status;
+    hFile = CreateFileW(strWideTemp.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                        FILE_ATTRIBUTE_NORMAL, nullptr);
+    const DWORD nError = GetLastError();
+    if (hFile == INVALID_HANDLE_VALUE && nError != ERROR_FILE_EXISTS &&
+        nError != ERROR_ALREADY_EXISTS) {
+      return CStatus::FromWindowsError(m_strName, nError);
+    }
+  }
+  if (hFile == INVALID_HANDLE_VALUE) return CStatus::FromWindowsError(m_strName, ERROR_FILE_EXISTS);
+  // From here on the temporary file is ours to remove.
+  m_hFile = hFile;
+  m_strTempName = std::move(strTemp);
+  ArmConsoleCleanup(strWideTemp);
+  return {};
+}
+
+CStatus COutputFile::Write(const char* pData, std::size_t nSize) {
+  while (nSize > 0) {
+    const DWORD nAsk = static_cast<DWORD>(std::min<std::size_t>(nSize, 1u << 30));
+    DWORD nDone = 0;
+    const BOOL bWritten = WriteFile(m_hFile, pData, nAsk, &nDone, nullptr);
+    if (!bWritten || nDone == 0) {
+      const DWORD nError = bWritten ? ERROR_WRITE_FAULT : GetLastError();
+      CStatus status = CStatus::FromWindowsError(m_strName, nError);
+      Discard();
+      return status;
+    }
+    pData += nDone;
+    nSize -= nDone;
+  }
+  return {};
+}
+
+// No FlushFileBuffers, for the reason the POSIX side has no fsync: the cost
+// of a conversion stays that of a copy. Write-through makes the rename itself
+// reach the disk before the call returns.
+CStatus COutputFile::Commit() {
+  HANDLE hFile = m_hFile;
+  m_hFile = nullptr;
+  if (!CloseHandle(hFile)) {
+    CStatus status = CStatus::FromWindowsError(m_strName, GetLastError());
+    Discard();
+    return status;
+  }
+  std::wstring strWideName;
+  std::wstring strWideTemp;
+  CStatus status = ToWideName(m_strName.c_str(), &strWideName);
+  if (status.IsOk()) status = ToWideName(m_strTempName.c_str(), &strWideTemp);
+  if (status.IsOk()) {
+    CConsoleHold hold;
+    if (MoveFileExW(strWideTemp.c_str(), strWideName.c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      DisarmConsoleCleanup();
+      m_strTempName.clear();
+      return {};
+    }
+    status = CStatus::FromWindowsError(m_strName, GetLastError());
+  }
+  Discard();
+  return status;
+}
+
+void COutputFile::Discard() {
+  if (m_strTempName.empty()) return;
+  CConsoleHold hold;
+  if (m_hFile != nullptr) CloseHandle(m_hFile);
+  m_hFile = nullptr;
+  std::wstring strWideTemp;
+  if (ToWideName(m_strTempName.c_str(), &strWideTemp).IsOk()) DeleteFileW(strWideTemp.c_str());
+  DisarmConsoleCleanup();
+  m_strTempName.clear();
+}
