@@ -191,6 +191,7 @@ TEST(RotfileMainTest, FailuresReportTheFileAndLeaveTheDirectoryAsItWas) {
       {"missing.txt", "rotfile: missing.txt: No such file or directory\n", false},
       {"subdir", "rotfile: subdir: Is a directory\n", false},
       {"fifo", "rotfile: fifo: not a regular file\n", false},
+      {"mem.txt", "rotfile: mem.txt: Input/output error\n", false},
       {"blocked.qzv", "rotfile: blocked.qzv: Permission denied\n", true},
       {"busy.txt", "rotfile: busy.qzv: Is a directory\n", false},
       {"locked/notes.txt", "rotfile: locked/notes.qzv: Permission denied\n", true},
@@ -203,6 +204,8 @@ TEST(RotfileMainTest, FailuresReportTheFileAndLeaveTheDirectoryAsItWas) {
     CScratchDir dir;
     fs::create_directory("subdir");
     mkfifo("fifo", 0644);
+    // A regular file whose first read fails: this process's unmapped page 0.
+    fs::create_symlink("/proc/self/mem", "mem.txt");
     WriteFile("blocked.qzv", "234");
     chmod("blocked.qzv", 0);
     WriteFile("busy.txt", "abc");
