@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -21,11 +22,18 @@ SJob MakeJob(int i, const std::string& strIn, const std::string& strOut, std::si
           std::string(nSize, static_cast<char>('2' + i))};
 }
 
-// Starts every job at once, waits for all, and expects each to succeed.
+// Starts every job, lets them all go at the same moment, waits for all, and
+// expects each to succeed.
 void RunAllAtOnce(const std::vector<SJob>& jobs) {
   for (const SJob& job : jobs) WriteFile(job.strIn, job.strText);
+  int gate[2];
+  ASSERT_EQ(pipe(gate), 0);
   std::vector<pid_t> pids;
-  for (const SJob& job : jobs) pids.push_back(StartRotfile(job.strIn.c_str()));
+  for (const SJob& job : jobs) pids.push_back(StartRotfile(job.strIn.c_str(), gate[0]));
+  const std::string strGo(jobs.size(), 'g');
+  EXPECT_EQ(write(gate[1], strGo.data(), strGo.size()), static_cast<ssize_t>(strGo.size()));
+  close(gate[0]);
+  close(gate[1]);
   for (std::size_t i = 0; i < pids.size(); ++i) {
     ASSERT_GT(pids[i], 0) << jobs[i].strIn;
     const int nStatus = WaitForExit(pids[i]);
