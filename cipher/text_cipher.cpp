@@ -51,8 +51,8 @@ void ApplyByteRule(const SByteRule& rule, char* pText, std::size_t nSize) {
   for (std::size_t i = 0; i < nSize; ++i) {
     const auto ch = static_cast<std::int8_t>(pText[i]);
     const std::uint8_t nRaise =
-        (ch >= rule.nRaiseFirst) & (ch <= rule.nRaiseLast) ? rule.nRaise : 0;
-    const std::uint8_t nWrap = (ch >= rule.nWrapFirst) & (ch <= rule.nWrapLast) ? rule.nWrap : 0;
+        ((ch >= rule.nRaiseFirst) & (ch <= rule.nRaiseLast)) ? rule.nRaise : 0;
+    const std::uint8_t nWrap = ((ch >= rule.nWrapFirst) & (ch <= rule.nWrapLast)) ? rule.nWrap : 0;
     pText[i] = static_cast<char>(static_cast<std::uint8_t>(ch) + nRaise + nWrap);
   }
 }

@@ -1,0 +1,39 @@
+#include "rotfile_process.h"
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+pid_t StartRotfile(const char* lpszArg, int nGateFd) {
+  char* argv[] = {const_cast<char*>(ROTFILE_BINARY), const_cast<char*>(lpszArg), nullptr};
+  const pid_t nPid = fork();
+  if (nPid != 0) return nPid;
+  // The test runner may block or ignore these signals, and a child inherits
+  // both; the child must meet them as a user's shell would.
+  for (int nSignal : {SIGINT, SIGTERM, SIGHUP}) signal(nSignal, SIG_DFL);
+  sigset_t none;
+  sigemptyset(&none);
+  sigprocmask(SIG_SETMASK, &none, nullptr);
+  char chGo;
+  while (nGateFd >= 0 && read(nGateFd, &chGo, 1) < 0 && errno == EINTR) {
+  }
+  execv(ROTFILE_BINARY, argv);
+  _exit(127);
+}
+
+int WaitForExit(pid_t nPid) {
+  int nStatus = 0;
+  while (waitpid(nPid, &nStatus, 0) < 0 && errno == EINTR) {
+  }
+  return nStatus;
+}
+
+std::set<std::string> EntryNames(const std::filesystem::path& dir) {
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+    names.insert(entry.path().filename().string());
+  }
+  return names;
+}
