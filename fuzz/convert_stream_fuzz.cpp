@@ -8,19 +8,9 @@
 #include <string_view>
 
 #include "cipher/text_cipher.h"
+#include "tests/text_reference.h"
 
 namespace {
-
-// The text the chunked reader must produce, found the plain way over the
-// whole buffer: cut at the first Ctrl-Z, then turn each CR LF into LF.
-std::string ReadAsText(std::string_view raw) {
-  raw = raw.substr(0, raw.find('\x1a'));
-  std::string strText;
-  for (std::size_t i = 0; i < raw.size(); ++i) {
-    if (raw[i] != '\r' || i + 1 == raw.size() || raw[i + 1] != '\n') strText += raw[i];
-  }
-  return strText;
-}
 
 // One byte at a time, straight from the rule: codes 32 to 125 move 47 places
 // within those 94 codes, all others stay.

@@ -4,9 +4,9 @@
 
 #ifdef _WIN32
 #include <windows.h>
-#endif
 
 #include "os/path.h"
+#endif
 
 namespace {
 
@@ -40,24 +40,6 @@ TEST(OutputNameTest, ReplacesOnlyTheFinalComponentsExtension) {
 #endif
   };
   for (const auto& c : kCases) EXPECT_EQ(OutputName(c.pszIn, ".qzv"), c.pszOut) << c.pszIn;
-}
-
-TEST(OutputNameTest, FinalComponentStartsAfterTheLastSeparatorOrDrive) {
-  struct {
-    const char* pszPath;
-    std::size_t nPosix, nWindows;
-  } const kCases[] = {
-      {"", 0, 0},       {"notes", 0, 0},  {"a/b", 2, 2},         {"dir/", 4, 4}, {"a\\b", 0, 2},
-      {"a/b\\c", 2, 4}, {"a\\b/c", 4, 4}, {"C:b", 0, 2},         {"C:", 0, 2},   {"C:\\b", 0, 3},
-      {"1:b", 0, 0},    {"ab:c", 0, 0},   {"\\\\s\\x\\f", 0, 6},
-  };
-  for (const auto& c : kCases) {
-#ifdef _WIN32
-    EXPECT_EQ(FinalComponentStart(c.pszPath), c.nWindows) << c.pszPath;
-#else
-    EXPECT_EQ(FinalComponentStart(c.pszPath), c.nPosix) << c.pszPath;
-#endif
-  }
 }
 
 #ifdef _WIN32

@@ -141,19 +141,6 @@ TEST(RotfileMainTest, WritesTheConvertedTextBytes) {
   }
 }
 
-TEST(RotfileMainTest, EncryptThenDecryptGivesBackTextWithoutCrLfOrCtrlZ) {
-  CScratchDir dir;
-  std::string strText;
-  for (int i = 0; i < 256; ++i) {
-    if (i != '\x1a') strText += static_cast<char>(i);
-  }
-  strText += strText;
-  WriteFile("all.bin", strText);
-  ASSERT_EQ(RunRotfile({"all.bin"}).nStatus, 0);
-  ASSERT_EQ(RunRotfile({"all.qzv"}).nStatus, 0);
-  EXPECT_EQ(ReadFile("all._zv"), strText);
-}
-
 // Mode bits and the umask are POSIX notions; a symbolic link on Windows
 // needs a privilege that tests do not have.
 #ifndef _WIN32

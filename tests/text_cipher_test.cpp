@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "scratch_dir.h"
+
 namespace {
 
 // The conversion of one byte, step by step as documented: the byte as a
@@ -28,35 +30,24 @@ std::string AllBytes() {
   return strBytes;
 }
 
-TEST(TextCipherTest, DefaultWindowMapsTellingCharacters) {
-  struct {
-    char chIn, chOut;
-  } const kCases[] = {
-      {'\0', '\0'}, {'\t', '\t'}, {'\n', '\n'}, {'\r', '\r'}, {31, 31},         {' ', 'O'},
-      {'!', 'P'},   {'0', '_'},   {'A', 'p'},   {'N', '}'},   {'O', ' '},       {'a', '2'},
-      {'z', 'K'},   {'}', 'N'},   {'~', '~'},   {127, 127},   {'\x80', '\x80'}, {'\xff', '\xff'},
-  };
-  const CTextCipher cipher;
-  for (const auto& c : kCases) {
-    EXPECT_EQ(cipher.ConvertText(std::string(1, c.chIn)), std::string(1, c.chOut))
-        << "input code " << static_cast<int>(static_cast<unsigned char>(c.chIn));
-  }
-}
-
-TEST(TextCipherTest, ConvertsStringsKeepingLength) {
+TEST(TextCipherTest, DefaultWindowRotatesBlankToBraceAndNothingElse) {
+  using namespace std::string_literals;
   struct {
     std::string strIn, strOut;
   } const kCases[] = {
       {"", ""},
-      {std::string("\0", 1), std::string("\0", 1)},
-      {"abc", "234"},
-      {std::string("a\0b", 3), std::string("2\0"
-                                           "3",
-                                           3)},
+      {"\0\t\n\r\x1a\x1f"s, "\0\t\n\r\x1a\x1f"s},
+      {" !0ANO", "OP_p} "},
+      {"az}~\x7f\x80\xff", "2KN~\x7f\x80\xff"},
+      {"a\0b"s,
+       "2\0"
+       "3"s},
       {"Hello, World~", "w6==@[O(@C=5~"},
   };
   const CTextCipher cipher;
-  for (const auto& c : kCases) EXPECT_EQ(cipher.ConvertText(c.strIn), c.strOut) << c.strIn;
+  for (const auto& c : kCases) {
+    EXPECT_EQ(cipher.ConvertText(c.strIn), c.strOut) << testing::PrintToString(c.strIn);
+  }
 }
 
 TEST(TextCipherTest, MatchesStepByStepRuleForEveryByteAndWindow) {
@@ -82,6 +73,17 @@ TEST(TextCipherTest, ConvertingTwiceGivesEveryByteBack) {
   const CTextCipher cipher;
   const std::string strBytes = AllBytes();
   EXPECT_EQ(cipher.ConvertText(cipher.ConvertText(strBytes)), strBytes);
+}
+
+TEST(TextCipherTest, ConvertFileTextReadsTheWholeFileAsText) {
+  CScratchDir dir;
+  WriteFile("in.txt",
+            "abc\r\nabc\x1a"
+            "def");
+  std::string strText;
+  ASSERT_TRUE(CTextCipher().ConvertFileText("in.txt", &strText).IsOk());
+  EXPECT_EQ(strText, "234\n234");
+  EXPECT_FALSE(CTextCipher().ConvertFileText("missing.txt", &strText).IsOk());
 }
 
 }  // namespace
