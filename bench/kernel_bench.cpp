@@ -74,9 +74,9 @@ void BM_ConvertBuffer(benchmark::State& state, EText eText) {
   state.SetBytesProcessed(state.iterations() * strText.size());
 }
 
-BENCHMARK_CAPTURE(BM_ConvertStream, lf_text, EText::kLf)->UseRealTime();
-BENCHMARK_CAPTURE(BM_ConvertStream, crlf_text, EText::kCrLf)->UseRealTime();
-BENCHMARK_CAPTURE(BM_ConvertStream, random_bytes, EText::kRandom)->UseRealTime();
+BENCHMARK_CAPTURE(BM_ConvertStream, lf_text, EText::kLf);
+BENCHMARK_CAPTURE(BM_ConvertStream, crlf_text, EText::kCrLf);
+BENCHMARK_CAPTURE(BM_ConvertStream, random_bytes, EText::kRandom);
 BENCHMARK_CAPTURE(BM_ConvertBuffer, lf_text, EText::kLf);
 BENCHMARK_CAPTURE(BM_ConvertBuffer, random_bytes, EText::kRandom);
 
