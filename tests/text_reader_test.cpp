@@ -158,7 +158,8 @@ TEST(TextReaderTest, StreamStopsAtTheFirstFailure) {
       },
       [&](std::span<const char>) { return CStatus::Failure("out", "full"); });
   EXPECT_EQ(writeFailure.Message(), "out: full");
-  EXPECT_EQ(nReads, 1);
+  // Reading runs ahead of writing by at most the two chunks in flight.
+  EXPECT_LE(nReads, 2);
 }
 
 }  // namespace
