@@ -48,10 +48,13 @@ measure() {
 run_one() {  # run_one TOOL INPUT
   rm -f "$2.qzv" "$2.cat" "$2.tr"
   sync
+  # The redirections belong inside the inner shell, which expands $1 to $4.
+  # shellcheck disable=SC2016
   case $1 in
     rotfile) measure "$rotfile" "$2.txt" ;;
     cat) measure sh -c 'exec cat "$1" > "$2"' sh "$2.txt" "$2.cat" ;;
-    tr) measure sh -c "exec tr '\\040-\\175' '\\117-\\175\\040-\\116' < \"\$1\" > \"\$2\"" sh "$2.txt" "$2.tr" ;;
+    tr) measure sh -c 'exec tr "$3" "$4" < "$1" > "$2"' sh "$2.txt" "$2.tr" \
+      '\040-\175' '\117-\175\040-\116' ;;
   esac
 }
 
