@@ -47,7 +47,7 @@ SByteRule MakeByteRule(int nBase, int nWidth, int nShift) {
 
 // Branch-free on purpose: each byte gets the sum of the moves whose range it
 // lies in, so the loop vectorises.
-void ApplyByteRule(const SByteRule& rule, char* pText, std::size_t nSize) {
+[[gnu::always_inline]] inline void RotateBytes(SByteRule rule, char* pText, std::size_t nSize) {
   for (std::size_t i = 0; i < nSize; ++i) {
     const auto ch = static_cast<std::int8_t>(pText[i]);
     const std::uint8_t nRaise =
@@ -55,6 +55,23 @@ void ApplyByteRule(const SByteRule& rule, char* pText, std::size_t nSize) {
     const std::uint8_t nWrap = ((ch >= rule.nWrapFirst) & (ch <= rule.nWrapLast)) ? rule.nWrap : 0;
     pText[i] = static_cast<char>(static_cast<std::uint8_t>(ch) + nRaise + nWrap);
   }
+}
+
+#if defined(__x86_64__) || defined(__i386__)
+// The same loop for AVX2's 32-byte vectors, which convert twice as fast as the
+// 16-byte ones every x86-64 has; chosen at run time, so the build stays
+// portable.
+[[gnu::target("avx2")]] void RotateBytesAvx2(SByteRule rule, char* pText, std::size_t nSize) {
+  RotateBytes(rule, pText, nSize);
+}
+#endif
+
+void ApplyByteRule(const SByteRule& rule, char* pText, std::size_t nSize) {
+#if defined(__x86_64__) || defined(__i386__)
+  static const bool bAvx2 = __builtin_cpu_supports("avx2");
+  if (bAvx2) return RotateBytesAvx2(rule, pText, nSize);
+#endif
+  RotateBytes(rule, pText, nSize);
 }
 
 }  // namespace

@@ -1,8 +1,5 @@
-#include <memory>
-
 #include "cipher/output_name.h"
 #include "cipher/text_cipher.h"
-#include "cipher/text_reader.h"
 #include "os/input_file.h"
 #include "os/output_file.h"
 
@@ -15,26 +12,6 @@ CTextCipher::ChunkReader ReadFrom(CInputFile& input) {
 }
 
 }  // namespace
-
-// The file is streamed in fixed chunks rather than read whole, so memory
-// stays small and the same at any file size, and files larger than memory
-// convert as well as small ones.
-CStatus CTextCipher::ConvertStream(const ChunkReader& read, const TextWriter& write) const {
-  const auto pBuffer = std::make_unique_for_overwrite<char[]>(CTextReader::kHeadroom + kChunkSize);
-  char* const pChunk = pBuffer.get() + CTextReader::kHeadroom;
-  CTextReader reader;
-  while (!reader.AtEnd()) {
-    std::size_t nRead = 0;
-    if (CStatus status = read(pChunk, kChunkSize, &nRead); !status.IsOk()) return status;
-    if (nRead == 0) break;
-    std::span<char> text = reader.Take(pChunk, nRead);
-    ConvertBuffer(text);
-    if (CStatus status = write(text); !status.IsOk()) return status;
-  }
-  std::span<char> tail = reader.Finish(pBuffer.get());
-  ConvertBuffer(tail);
-  return tail.empty() ? CStatus() : write(tail);
-}
 
 CStatus CTextCipher::ConvertFileText(const char* lpszInFile, std::string* pstrText) const {
   CInputFile input;

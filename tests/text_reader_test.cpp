@@ -102,7 +102,8 @@ TEST(TextReaderTest, StreamStopsAtTheFirstFailure) {
   nReads = 0;
   const auto writeFails = [](std::span<const char>) { return CStatus::Failure("out", "full"); };
   EXPECT_EQ(cipher.ConvertStream(readOneByte, writeFails).Message(), "out: full");
-  EXPECT_EQ(nReads, 1);
+  // Reading runs ahead of writing by at most the two chunks in flight.
+  EXPECT_LE(nReads, 2);
 }
 
 }  // namespace

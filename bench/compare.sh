@@ -1,0 +1,98 @@
+#!/usr/bin/env bash
+# Compares rotfile end to end with copying the file (cat) and with the tr
+# pipeline that does the same rotation, on 1 GiB of LF text and of CR LF
+# text already in the page cache. The runs are interleaved and repeated, and
+# the medians printed, because a shared machine's timings are noisy. Then
+# rotfile's peak memory is measured at 1 MiB, 1 GiB and 4 GiB.
+#
+# Usage: bench/compare.sh [ROTFILE [RUNS]]
+#   ROTFILE  the binary to measure (default build/release/rotfile)
+#   RUNS     runs of each command on each input (default 7)
+# Scratch files (about 9 GiB at the peak) go in a directory made under
+# $TMPDIR (default /tmp) and removed at the end.
+set -euo pipefail
+
+rotfile=$(realpath "${1:-build/release/rotfile}")
+runs=${2:-7}
+[[ -x $rotfile ]] || { echo "compare.sh: $rotfile is not an executable" >&2; exit 1; }
+[[ -x /usr/bin/time ]] || { echo "compare.sh: needs /usr/bin/time (Debian package time)" >&2; exit 1; }
+
+scratch=$(mktemp -d "${TMPDIR:-/tmp}/rotfile-bench.XXXXXX")
+trap 'rm -rf "$scratch"' EXIT
+cd "$scratch"
+
+# 1 MiB of words in lines of random length, repeated to the size wanted.
+# The head at the end of each pipe closes it early, which is no failure.
+(head -c 16M /dev/urandom | tr -dc 'a-zA-Z0-9 .,;' | tr '.;' ' \n' | head -c 1M > lf.1m) || true
+(sed 's/$/\r/' lf.1m | head -c 1M > crlf.1m) || true
+repeat() {  # repeat FILE TIMES
+  for ((i = 0; i < $2; ++i)); do cat "$1"; done
+}
+repeat lf.1m 1024 > lf.txt
+repeat crlf.1m 1024 > crlf.txt
+
+# Prints "WALL USER MAXRSS_KIB" for the command in "$@". The wall time is
+# taken around /usr/bin/time in nanoseconds, as time's own has 10 ms steps.
+measure() {
+  local start end
+  start=$(date +%s%N)
+  /usr/bin/time -f '%U %M' -o time.out "$@"
+  end=$(date +%s%N)
+  echo "$(((end - start) / 1000000)) $(cat time.out)"
+}
+
+# The output is created inside the timed command for every tool. Outputs of
+# earlier runs are removed first, and sync waits out their write-back: on this
+# kind of disk, freeing or flushing a 1 GiB file costs seconds at random
+# moments, which would time the file system rather than the command.
+run_one() {  # run_one TOOL INPUT
+  rm -f "$2.qzv" "$2.cat" "$2.tr"
+  sync
+  # The redirections belong inside the inner shell, which expands $1 to $4.
+  # shellcheck disable=SC2016
+  case $1 in
+    rotfile) measure "$rotfile" "$2.txt" ;;
+    cat) measure sh -c 'exec cat "$1" > "$2"' sh "$2.txt" "$2.cat" ;;
+    tr) measure sh -c 'exec tr "$3" "$4" < "$1" > "$2"' sh "$2.txt" "$2.tr" \
+      '\040-\175' '\117-\175\040-\116' ;;
+  esac
+}
+
+median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+
+tools=(rotfile cat tr)
+for input in lf crlf; do
+  cat "$input.txt" > /dev/null
+  for ((run = 0; run < runs; ++run)); do
+    # Rotate the order so that no command always follows the same one.
+    for ((k = 0; k < ${#tools[@]}; ++k)); do
+      tool=${tools[(run + k) % ${#tools[@]}]}
+      run_one "$tool" "$input" >> "$input.$tool.times"
+    done
+  done
+done
+
+run_one rotfile lf > /dev/null
+cmp <(tr '\040-\175' '\117-\175\040-\116' < lf.txt) lf.qzv
+echo "Machine: $(lscpu | sed -n 's/^Model name: *//p'), $(nproc) cores; $runs interleaved runs, medians"
+echo
+printf '%-6s %-8s %9s %9s %9s %10s\n' input command wall_ms vs_cat user_s max_rss_kib
+for input in lf crlf; do
+  cat_ms=$(cut -d' ' -f1 "$input.cat.times" | median)
+  for tool in "${tools[@]}"; do
+    ms=$(cut -d' ' -f1 "$input.$tool.times" | median)
+    user=$(cut -d' ' -f2 "$input.$tool.times" | median)
+    rss=$(cut -d' ' -f3 "$input.$tool.times" | sort -n | tail -1)
+    printf '%-6s %-8s %9s %9s %9s %10s\n' "$input" "$tool" "$ms" \
+      "$(awk -v a="$ms" -v b="$cat_ms" 'BEGIN { printf "%.2f", a / b }')" "$user" "$rss"
+  done
+done
+rm -f crlf.txt
+
+echo
+printf '%-8s %10s\n' input max_rss_kib
+cp lf.1m small.txt
+repeat lf.txt 4 > big.txt
+for input in small lf big; do
+  printf '%-8s %10s\n' "$(stat -c %s "$input.txt")" "$(run_one rotfile "$input" | cut -d' ' -f3)"
+done
