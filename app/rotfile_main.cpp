@@ -1,8 +1,10 @@
 #include "app/rotfile_main.h"
 
 #include <algorithm>
+#include <new>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 #include "app/usage.h"
 #include "cipher/text_cipher.h"
@@ -42,8 +44,17 @@ int RotfileMain(int argc, const char* const* argv, std::ostream& out, std::ostre
   if (argc != 2) return kExitSuccess;
 
   strFile = argv[1];
-  const CStatus status = NamesEncryptedFile(strFile) ? cipher.Decrypt(strFile.c_str())
-                                                     : cipher.Encrypt(strFile.c_str());
+  CStatus status;
+  try {
+    status = NamesEncryptedFile(strFile) ? cipher.Decrypt(strFile.c_str())
+                                         : cipher.Encrypt(strFile.c_str());
+  } catch (const std::bad_alloc&) {
+    // Running out of memory or threads is reported like any other failure;
+    // the unwinding has removed the temporary file by now.
+    status = CStatus::Failure(strFile, "out of memory");
+  } catch (const std::system_error& error) {
+    status = CStatus::Failure(strFile, error.code().message());
+  }
   if (!status.IsOk()) {
     err << "rotfile: " << status.Message() << std::endl;
     return kExitFailure;
