@@ -46,7 +46,7 @@ measure() {
 # kind of disk, freeing or flushing a 1 GiB file costs seconds at random
 # moments, which would time the file system rather than the command.
 run_one() {  # run_one TOOL INPUT
-  rm -f "$2.qzv" "$2.cat" "$2.tr"
+  rm -f -- *.qzv *.cat *.tr
   sync
   # The redirections belong inside the inner shell, which expands $1 to $4.
   # shellcheck disable=SC2016
