@@ -120,17 +120,14 @@ TEST(RotfileMainTest, ChoosesDirectionAndOutputNameFromTheName) {
 }
 
 TEST(RotfileMainTest, WritesTheConvertedTextBytes) {
+  using namespace std::string_literals;
   struct {
     std::string strIn, strOut;
   } const kCases[] = {
       {"", ""},
       {"abc\r\nabc", "234\n234"},
-      {"ab\x1a"
-       "cd",
-       "23"},
-      {std::string("a\0b", 3), std::string("2\0"
-                                           "3",
-                                           3)},
+      {"ab\032cd", "23"},
+      {"a\0b"s, "2\0003"s},
       {"\r\r\n~\x80", "\r\n~\x80"},
   };
   for (const auto& c : kCases) {

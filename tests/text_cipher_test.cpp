@@ -39,9 +39,7 @@ TEST(TextCipherTest, DefaultWindowRotatesBlankToBraceAndNothingElse) {
       {"\0\t\n\r\x1a\x1f"s, "\0\t\n\r\x1a\x1f"s},
       {" !0ANO", "OP_p} "},
       {"az}~\x7f\x80\xff", "2KN~\x7f\x80\xff"},
-      {"a\0b"s,
-       "2\0"
-       "3"s},
+      {"a\0b"s, "2\0003"s},
       {"Hello, World~", "w6==@[O(@C=5~"},
   };
   const CTextCipher cipher;
