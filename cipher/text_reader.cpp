@@ -34,7 +34,7 @@ constexpr std::array<SHalfPack, 256> kHalfPacks = MakeHalfPacks();
 // Folds nBlocks blocks of 16 bytes from pIn to pOut and returns where the
 // output ends; reads one byte past the last block. Every block goes the same
 // way, CR or not, because where lines end in text is random: a branch on it
-// would be mispredicted about once a line, which costs more than the packing.
+// would be mispredicted about once a line.
 // Each 8-byte half is packed with one table look-up and stored whole; the
 // bytes past the kept ones are overwritten by the next store, and every store
 // lands on input already loaded, as the output never passes the input.
