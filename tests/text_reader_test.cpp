@@ -54,6 +54,9 @@ TEST(TextReaderTest, GivesTheSameTextWhereverTheChunkEdgesFall) {
       std::string("\0\r\0\n", 4),
       "\r\r\r\n\n\r",
       "abc\r\nabc",
+      // Long enough for the block folding, with pairs and lone CRs on both
+      // sides of the block edges wherever the first read ends.
+      "a\r\n\r\r\nbc\rd\n\r\r\n\ne\r\r\r\nfghijklmnopqrstu\r\n\r\n\rvwxyz0123456789\r\n\r",
   };
   for (const std::string& strRaw : kInputs) {
     const std::string strExpected = CTextCipher().ConvertText(ReadAsText(strRaw));
