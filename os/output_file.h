@@ -36,10 +36,12 @@ class COutputFile {
   void Discard();
 
   std::string m_strName;
-  std::string m_strTempName;
 #ifdef _WIN32
-  void* m_hFile = nullptr;  // The temporary file's HANDLE; null when none is open.
+  std::wstring m_strWideName;  // m_strName as the wide file functions take it.
+  std::wstring m_strWideTemp;  // The temporary file; empty when none is ours.
+  void* m_hFile = nullptr;     // The temporary file's HANDLE; null when none is open.
 #else
+  std::string m_strTempName;  // The temporary file; empty when none is ours.
   int m_nFd = -1;
 #endif
 };

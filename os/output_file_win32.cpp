@@ -12,17 +12,16 @@ COutputFile::~COutputFile() { Discard(); }
 
 CStatus COutputFile::Create(const char* lpszFile) {
   m_strName = lpszFile;
-  std::wstring strWideName;
-  if (CStatus status = ToWideName(lpszFile, &strWideName); !status.IsOk()) return status;
+  // Converted once here; the rename and the cleanup use the wide names.
+  if (CStatus status = ToWideName(lpszFile, &m_strWideName); !status.IsOk()) return status;
 
   CConsoleHold hold;
   // CREATE_NEW never opens a file that is already there. Deleting is shared
   // so that the console handler can remove the file while it is open.
-  std::string strTemp;
   std::wstring strWideTemp;
   HANDLE hFile = INVALID_HANDLE_VALUE;
   for (int nTry = 0; nTry < 100 && hFile == INVALID_HANDLE_VALUE; ++nTry) {
-    strTemp = MakeTempName(m_strName);
+    const std::string strTemp = MakeTempName(m_strName);
     if (CStatus status = ToWideName(strTemp.c_str(), &strWideTemp); !status.IsOk()) return status;
     hFile = CreateFileW(strWideTemp.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
                         FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -35,8 +34,8 @@ CStatus COutputFile::Create(const char* lpszFile) {
   if (hFile == INVALID_HANDLE_VALUE) return CStatus::FromWindowsError(m_strName, ERROR_FILE_EXISTS);
   // From here on the temporary file is ours to remove.
   m_hFile = hFile;
-  m_strTempName = std::move(strTemp);
-  ArmConsoleCleanup(strWideTemp);
+  m_strWideTemp = std::move(strWideTemp);
+  ArmConsoleCleanup(m_strWideTemp);
   return {};
 }
 
@@ -68,31 +67,28 @@ CStatus COutputFile::Commit() {
     Discard();
     return status;
   }
-  std::wstring strWideName;
-  std::wstring strWideTemp;
-  CStatus status = ToWideName(m_strName.c_str(), &strWideName);
-  if (status.IsOk()) status = ToWideName(m_strTempName.c_str(), &strWideTemp);
-  if (status.IsOk()) {
+  DWORD nError;
+  {
     CConsoleHold hold;
-    if (MoveFileExW(strWideTemp.c_str(), strWideName.c_str(),
+    if (MoveFileExW(m_strWideTemp.c_str(), m_strWideName.c_str(),
                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
       DisarmConsoleCleanup();
-      m_strTempName.clear();
+      m_strWideTemp.clear();
       return {};
     }
-    status = CStatus::FromWindowsError(m_strName, GetLastError());
+    nError = GetLastError();
   }
+  CStatus status = CStatus::FromWindowsError(m_strName, nError);
   Discard();
   return status;
 }
 
 void COutputFile::Discard() {
-  if (m_strTempName.empty()) return;
+  if (m_strWideTemp.empty()) return;
   CConsoleHold hold;
   if (m_hFile != nullptr) CloseHandle(m_hFile);
   m_hFile = nullptr;
-  std::wstring strWideTemp;
-  if (ToWideName(m_strTempName.c_str(), &strWideTemp).IsOk()) DeleteFileW(strWideTemp.c_str());
+  DeleteFileW(m_strWideTemp.c_str());
   DisarmConsoleCleanup();
-  m_strTempName.clear();
+  m_strWideTemp.clear();
 }
