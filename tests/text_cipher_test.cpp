@@ -5,24 +5,9 @@
 #include <string>
 
 #include "scratch_dir.h"
+#include "text_reference.h"
 
 namespace {
-
-// The conversion of one byte, step by step as documented: the byte as a
-// signed code, tested against the window from below, then above, then the
-// split between the two halves.
-char ReferenceConvert(int nBase, int nWidth, char chByte) {
-  const int nShift = nWidth / 2;
-  int ch = static_cast<signed char>(chByte);
-  if (ch <= nBase) {
-  } else if (ch > nBase + nWidth) {
-  } else if (ch <= nBase + nShift) {
-    ch += nShift;
-  } else {
-    ch = nBase + (ch + nShift - nBase) % nWidth;
-  }
-  return static_cast<char>(ch & 0xff);
-}
 
 std::string AllBytes() {
   std::string strBytes;
@@ -61,7 +46,7 @@ TEST(TextCipherTest, MatchesStepByStepRuleForEveryByteAndWindow) {
     cipher.SetWindow(w.nBase, w.nWidth);
     const std::string strOut = cipher.ConvertText(strBytes);
     for (int i = 0; i < 256; ++i) {
-      ASSERT_EQ(strOut[i], ReferenceConvert(w.nBase, w.nWidth, strBytes[i]))
+      ASSERT_EQ(strOut[i], ReferenceConvert(strBytes[i], w.nBase, w.nWidth))
           << "window " << w.nBase << "/" << w.nWidth << ", byte " << i;
     }
   }

@@ -5,8 +5,10 @@
 #include <algorithm>
 #include <limits>
 #include <string>
+#include <utility>
 
 #include "cipher/text_cipher.h"
+#include "memory_stream.h"
 #include "text_reference.h"
 
 namespace {
@@ -14,22 +16,12 @@ namespace {
 constexpr std::size_t kAsMuchAsAsked = std::numeric_limits<std::size_t>::max();
 
 // Converts strRaw through the chunked stream; the first read delivers at most
-// nFirst bytes and each later one at most nRest, so the reads choose where
-// the chunk edges fall.
+// nFirst bytes and each later one at most nRest.
 std::string ConvertInReads(const std::string& strRaw, std::size_t nFirst, std::size_t nRest) {
-  std::size_t nPos = 0;
+  bool bFirst = true;
   std::string strOut;
-  const CStatus status = CTextCipher().ConvertStream(
-      [&](char* pBuffer, std::size_t nMax, std::size_t* pnRead) {
-        *pnRead = std::min({nPos == 0 ? nFirst : nRest, nMax, strRaw.size() - nPos});
-        std::copy_n(strRaw.data() + nPos, *pnRead, pBuffer);
-        nPos += *pnRead;
-        return CStatus();
-      },
-      [&](std::span<const char> text) {
-        strOut.append(text.begin(), text.end());
-        return CStatus();
-      });
+  const CStatus status = ConvertFromMemory(
+      strRaw, [&] { return std::exchange(bFirst, false) ? nFirst : nRest; }, &strOut);
   EXPECT_TRUE(status.IsOk()) << status.Message();
   return strOut;
 }
