@@ -119,25 +119,6 @@ TEST(RotfileMainTest, ChoosesDirectionAndOutputNameFromTheName) {
   }
 }
 
-TEST(RotfileMainTest, WritesTheConvertedTextBytes) {
-  using namespace std::string_literals;
-  struct {
-    std::string strIn, strOut;
-  } const kCases[] = {
-      {"", ""},
-      {"abc\r\nabc", "234\n234"},
-      {"ab\032cd", "23"},
-      {"a\0b"s, "2\0003"s},
-      {"\r\r\n~\x80", "\r\n~\x80"},
-  };
-  for (const auto& c : kCases) {
-    CScratchDir dir;
-    WriteFile("in.txt", c.strIn);
-    ASSERT_EQ(RunRotfile({"in.txt"}).nStatus, 0) << testing::PrintToString(c.strIn);
-    EXPECT_EQ(ReadFile("in.qzv"), c.strOut) << testing::PrintToString(c.strIn);
-  }
-}
-
 // Mode bits and the umask are POSIX notions; a symbolic link on Windows
 // needs a privilege that tests do not have.
 #ifndef _WIN32
