@@ -2,10 +2,31 @@
 
 #include <cstring>
 
+#include "os/quoted_name.h"
+
+namespace {
+
+// strerror_r comes in two kinds: the GNU one returns the text, which may lie
+// outside the buffer; the POSIX one fills the buffer and returns 0.
+[[maybe_unused]] const char* ErrorText(const char* pszText, const char*) { return pszText; }
+[[maybe_unused]] const char* ErrorText(int nResult, const char* pszBuffer) {
+  return nResult == 0 ? pszBuffer : "";
+}
+
+}  // namespace
+
 CStatus CStatus::FromErrno(std::string_view strFile, int nErrno) {
-  // strerror is not thread-safe, but the tool is single-threaded; it also
-  // gives the same wording as the other tools a user knows.
-  return Failure(strFile, std::strerror(nErrno));
+  // The system's own words, as the other tools a user knows give them. Read
+  // errors are built on the conversion's second thread, so the thread-safe
+  // form is used.
+  char szBuffer[256] = "";
+#ifdef _WIN32
+  strerror_s(szBuffer, sizeof szBuffer, nErrno);
+  const char* pszText = szBuffer;
+#else
+  const char* pszText = ErrorText(strerror_r(nErrno, szBuffer, sizeof szBuffer), szBuffer);
+#endif
+  return Failure(strFile, pszText);
 }
 
 CStatus CStatus::Failure(std::string_view strFile, std::string_view strReason) {
@@ -18,5 +39,5 @@ CStatus CStatus::Failure(std::string_view strFile, std::string_view strReason) {
 
 std::string CStatus::Message() const {
   if (IsOk()) return {};
-  return m_strFile + ": " + m_strReason;
+  return QuotedName(m_strFile) + ": " + m_strReason;
 }

@@ -32,7 +32,8 @@ class CStatus {
   // Returns the name of the file that failed; empty for a success.
   const std::string& File() const { return m_strFile; }
 
-  // Returns "FILE: REASON" for a failure; empty for a success.
+  // Returns "FILE: REASON" for a failure, with FILE quoted as QuotedName
+  // does; empty for a success.
   std::string Message() const;
 
  private:
