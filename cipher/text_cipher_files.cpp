@@ -24,11 +24,12 @@ CStatus CTextCipher::ConvertFileText(const char* lpszInFile, std::string* pstrTe
 }
 
 CStatus CTextCipher::EncodeFile(const char* lpszInFile, const char* lpszOutFile) const {
-  // The input is opened first, so nothing is created when it cannot be read.
+  // The input is opened first, so nothing is created when it cannot be read;
+  // the output name is checked before any byte is read.
   CInputFile input;
   if (CStatus status = input.Open(lpszInFile); !status.IsOk()) return status;
   COutputFile output;
-  if (CStatus status = output.Create(lpszOutFile); !status.IsOk()) return status;
+  if (CStatus status = output.Create(lpszOutFile, input.Mode()); !status.IsOk()) return status;
   CStatus status = ConvertStream(ReadFrom(input), [&](std::span<const char> text) {
     return output.Write(text.data(), text.size());
   });

@@ -16,7 +16,8 @@ class CInputFile {
   CInputFile& operator=(const CInputFile&) = delete;
 
   // Opens lpszFile for reading; refuses anything but a regular file (a link to
-  // one is followed) without blocking, so a FIFO with no writer cannot hang.
+  // one is followed) without opening it, so a FIFO with no writer cannot hang.
+  // Waits, as a plain open does, while another process holds a lease on it.
   // REQUIRES: no file is open yet.
   CStatus Open(const char* lpszFile);
 
@@ -25,12 +26,17 @@ class CInputFile {
   // REQUIRES: Open succeeded.
   CStatus Read(char* pBuffer, std::size_t nMax, std::size_t* pnRead);
 
+  // Returns the file's permission bits (0666 on Windows, which has none).
+  // REQUIRES: Open succeeded.
+  unsigned Mode() const;
+
  private:
   std::string m_strName;
 #ifdef _WIN32
   void* m_hFile = nullptr;  // The open file's HANDLE; null when none is open.
 #else
   int m_nFd = -1;
+  unsigned m_nMode = 0;  // The file's st_mode, as found when it was opened.
 #endif
 };
 

@@ -34,6 +34,8 @@ CStatus CInputFile::Open(const char* lpszFile) {
   return {};
 }
 
+unsigned CInputFile::Mode() const { return 0666; }
+
 CStatus CInputFile::Read(char* pBuffer, std::size_t nMax, std::size_t* pnRead) {
   DWORD nGot = 0;
   const DWORD nAsk = static_cast<DWORD>(std::min<std::size_t>(nMax, 1u << 30));

@@ -10,8 +10,8 @@
 // to a temporary file beside the final name; Commit renames it over that
 // name. Until then, and whenever anything fails, the final name keeps what it
 // had. The temporary file is removed on failure, on destruction without a
-// commit, and when SIGINT, SIGTERM or SIGHUP ends the process (on Windows:
-// Ctrl-C, Ctrl-Break or closing the console window).
+// commit, and when a catchable signal ends the process (on Windows: Ctrl-C,
+// Ctrl-Break or closing the console window).
 class COutputFile {
  public:
   COutputFile() = default;
@@ -19,9 +19,13 @@ class COutputFile {
   COutputFile(const COutputFile&) = delete;
   COutputFile& operator=(const COutputFile&) = delete;
 
-  // Creates the temporary file for lpszFile in the same directory.
-  // REQUIRES: no file is open yet.
-  CStatus Create(const char* lpszFile);
+  // Creates the temporary file for lpszFile in the same directory, after
+  // refusing an output name that is a directory or too long for its
+  // directory. The output is to keep the permission bits of the regular file
+  // it replaces; a new one gets the read and write bits of nSourceMode less
+  // the umask (Windows ignores nSourceMode: there the file takes the
+  // directory's access control list). REQUIRES: no file is open yet.
+  CStatus Create(const char* lpszFile, unsigned nSourceMode);
 
   // Writes all nSize bytes at pData, or fails.
   // REQUIRES: Create succeeded and Commit has not been called.
@@ -43,6 +47,7 @@ class COutputFile {
 #else
   std::string m_strTempName;  // The temporary file; empty when none is ours.
   int m_nFd = -1;
+  unsigned m_nMode = 0;  // The permission bits the output gets at the commit.
 #endif
 };
 

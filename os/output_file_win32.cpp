@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <string>
 #include <utility>
 
 #include "os/console_cleanup_win32.h"
@@ -8,12 +9,40 @@
 #include "os/temp_name.h"
 #include "os/wide_name_win32.h"
 
+namespace {
+
+// Finds, before any byte is converted, what would only make the final rename
+// fail: a directory at the output name, or a final component longer than the
+// volume allows.
+CStatus CheckOutputName(const std::string& strName, const std::wstring& strWideName) {
+  const DWORD nAttributes = GetFileAttributesW(strWideName.c_str());
+  if (nAttributes != INVALID_FILE_ATTRIBUTES && (nAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    return CStatus::Failure(strName, "is a directory");
+  }
+  const std::size_t nSeparator = strWideName.find_last_of(L"\\/:");
+  const std::size_t nLength =
+      strWideName.size() - (nSeparator == std::wstring::npos ? 0 : nSeparator + 1);
+  wchar_t szVolume[MAX_PATH];
+  DWORD nMax = 0;
+  if (GetVolumePathNameW(strWideName.c_str(), szVolume, MAX_PATH) &&
+      GetVolumeInformationW(szVolume, nullptr, 0, nullptr, &nMax, nullptr, nullptr, 0) &&
+      nLength > nMax) {
+    return CStatus::FromWindowsError(strName, ERROR_FILENAME_EXCED_RANGE);
+  }
+  return {};
+}
+
+}  // namespace
+
 COutputFile::~COutputFile() { Discard(); }
 
-CStatus COutputFile::Create(const char* lpszFile) {
+// The mode is a POSIX notion: the file takes the directory's access control
+// list, as every new file there does.
+CStatus COutputFile::Create(const char* lpszFile, unsigned) {
   m_strName = lpszFile;
   // Converted once here; the rename and the cleanup use the wide names.
   if (CStatus status = ToWideName(lpszFile, &m_strWideName); !status.IsOk()) return status;
+  if (CStatus status = CheckOutputName(m_strName, m_strWideName); !status.IsOk()) return status;
 
   CConsoleHold hold;
   // CREATE_NEW never opens a file that is already there. Deleting is shared

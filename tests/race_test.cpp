@@ -1,9 +1,15 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "rotfile_process.h"
@@ -71,6 +77,37 @@ TEST(RaceTest, RunsWritingTheSameOutputLeaveOneWholeConversion) {
   for (const SJob& job : jobs) bWhole = bWhole || strResult == job.strConverted;
   EXPECT_TRUE(bWhole) << "same.qzv is not one run's conversion (" << strResult.size() << " bytes)";
   EXPECT_EQ(EntryNames(dir.Path()), expected);
+}
+
+// A file server (Samba, NFS) holds a lease on the input: the open waits until
+// the holder lets go, as cat's does, instead of failing at once.
+TEST(RaceTest, InputUnderALeaseIsReadOnceTheLeaseIsGivenUp) {
+  CScratchDir dir;
+  WriteFile("leased.txt", "abc");
+  const int nFd = open("leased.txt", O_RDWR);
+  ASSERT_GE(nFd, 0);
+  // The holder is told of a break by SIGIO, whose default would end the test.
+  struct sigaction ignore = {}, saved;
+  ignore.sa_handler = SIG_IGN;
+  sigaction(SIGIO, &ignore, &saved);
+  if (fcntl(nFd, F_SETLEASE, F_WRLCK) != 0) {
+    close(nFd);
+    sigaction(SIGIO, &saved, nullptr);
+    GTEST_SKIP() << "this file system grants no lease: " << strerror(errno);
+  }
+  const pid_t nPid = StartRotfile("leased.txt");
+  // The lease shows the break pending once rotfile's open has met it.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (fcntl(nFd, F_GETLEASE) == F_WRLCK && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  fcntl(nFd, F_SETLEASE, F_UNLCK);
+  close(nFd);
+  const int nStatus = WaitForExit(nPid);
+  sigaction(SIGIO, &saved, nullptr);
+
+  EXPECT_TRUE(WIFEXITED(nStatus) && WEXITSTATUS(nStatus) == 0) << "wait status " << nStatus;
+  EXPECT_EQ(ReadFile("leased.qzv"), "234");
 }
 
 }  // namespace

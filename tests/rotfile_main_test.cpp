@@ -122,34 +122,39 @@ TEST(RotfileMainTest, ChoosesDirectionAndOutputNameFromTheName) {
 // Mode bits and the umask are POSIX notions; a symbolic link on Windows
 // needs a privilege that tests do not have.
 #ifndef _WIN32
-mode_t CurrentUmask() {
-  const mode_t nMask = umask(0);
-  umask(nMask);
-  return nMask;
-}
-
-TEST(RotfileMainTest, ReplacesAnExistingOutputKeepingItsPermissions) {
-  CScratchDir dir;
-  WriteFile("notes.txt", "abc");
-  WriteFile("notes.qzv", "old content that is longer");
-  chmod("notes.qzv", 0640);
-  ASSERT_EQ(RunRotfile({"notes.txt"}).nStatus, 0);
-  EXPECT_EQ(ReadFile("notes.qzv"), "234");
-  EXPECT_EQ(fs::status("notes.qzv").permissions(), fs::perms(0640));
-
-  ASSERT_EQ(RunRotfile({"notes.qzv"}).nStatus, 0);
-  EXPECT_EQ(fs::status("notes._zv").permissions(), fs::perms(0666 & ~CurrentUmask()));
-}
-
-TEST(RotfileMainTest, ReplacesALinkAtTheOutputNameWithoutFollowingIt) {
-  CScratchDir dir;
-  WriteFile("notes.txt", "abc");
-  WriteFile("victim", "precious");
-  fs::create_symlink("victim", "notes.qzv");
-  ASSERT_EQ(RunRotfile({"notes.txt"}).nStatus, 0);
-  EXPECT_FALSE(fs::is_symlink("notes.qzv"));
-  EXPECT_EQ(ReadFile("notes.qzv"), "234");
-  EXPECT_EQ(ReadFile("victim"), "precious");
+// A replaced file keeps its bits; a new output, or a link at the output name
+// (replaced, never followed), gets the input's read and write bits less the
+// umask.
+TEST(RotfileMainTest, GivesTheOutputTheModeOfTheReplacedFileOrOfTheInput) {
+  struct {
+    mode_t nInput;
+    const char* pszExisting;  // "file", "link" (to a file) or none.
+    mode_t nExisting;
+    mode_t nExpected;
+  } const kCases[] = {
+      {0644, "file", 0640, 0640}, {0600, nullptr, 0, 0600},   {0777, nullptr, 0, 0644},
+      {0600, "link", 0600, 0600}, {0644, "link", 0600, 0644},
+  };
+  const mode_t nSavedUmask = umask(022);
+  for (const auto& c : kCases) {
+    CScratchDir dir;
+    WriteFile("notes.txt", "abc");
+    chmod("notes.txt", c.nInput);
+    WriteFile("victim", "precious");
+    if (c.pszExisting != nullptr) {
+      chmod("victim", c.nExisting);
+      if (std::string(c.pszExisting) == "link") fs::create_symlink("victim", "notes.qzv");
+      if (std::string(c.pszExisting) == "file") fs::rename("victim", "notes.qzv");
+    }
+    ASSERT_EQ(RunRotfile({"notes.txt"}).nStatus, 0);
+    EXPECT_FALSE(fs::is_symlink("notes.qzv"));
+    EXPECT_EQ(ReadFile("notes.qzv"), "234");
+    EXPECT_EQ(fs::status("notes.qzv").permissions(), fs::perms(c.nExpected)) << c.nInput;
+    if (fs::exists("victim")) {
+      EXPECT_EQ(ReadFile("victim"), "precious");
+    }
+  }
+  umask(nSavedUmask);
 }
 
 #endif
@@ -163,9 +168,15 @@ std::string SystemMessage(const char* pszFile, unsigned long nError) {
 #endif
 
 struct SFailure {
-  const char* pszArg;
+  std::string strArg;
   std::string strMessage;
 };
+
+// An input name whose output name is too long for any common file system.
+const std::string kLongName(253, 'n');
+// Bigger than the file-size limit under which the failures run, so that a
+// failure found only after the conversion would show as "File too large".
+const std::string kBigText(100000, 'x');
 
 // Runs the command on each argument in a directory that holds every kind of
 // trouble, and expects exit 1, the message alone, and the directory exactly
@@ -174,7 +185,7 @@ void ExpectFailuresLeaveTheDirectoryAsItWas(std::initializer_list<SFailure> case
   for (const auto& c : cases) {
     CScratchDir dir;
     fs::create_directory("subdir");
-    WriteFile("busy.txt", "abc");
+    WriteFile("busy.txt", kBigText);
     fs::create_directories("busy.qzv/inside");
 #ifndef _WIN32
     mkfifo("fifo", 0644);
@@ -186,14 +197,27 @@ void ExpectFailuresLeaveTheDirectoryAsItWas(std::initializer_list<SFailure> case
     WriteFile("locked/notes.txt", "abc");
     WriteFile("locked/notes.qzv", "old");
     chmod("locked", 0555);
+    WriteFile("big.txt", kBigText);
+    WriteFile("big.qzv", "old");
+    WriteFile(kLongName, kBigText);
+    rlimit saved;
+    getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit small = saved;
+    small.rlim_cur = 4096;
 #endif
     const auto before = Snapshot(dir.Path());
 
-    const SRun run = RunRotfile({c.pszArg});
-    EXPECT_EQ(run.nStatus, 1) << c.pszArg;
-    EXPECT_EQ(run.strOut, "") << c.pszArg;
-    EXPECT_EQ(run.strErr, c.strMessage) << c.pszArg;
-    EXPECT_EQ(Snapshot(dir.Path()), before) << c.pszArg;
+#ifndef _WIN32
+    setrlimit(RLIMIT_FSIZE, &small);
+#endif
+    const SRun run = RunRotfile({c.strArg.c_str()});
+#ifndef _WIN32
+    setrlimit(RLIMIT_FSIZE, &saved);
+#endif
+    EXPECT_EQ(run.nStatus, 1) << c.strArg;
+    EXPECT_EQ(run.strOut, "") << c.strArg;
+    EXPECT_EQ(run.strErr, c.strMessage) << c.strArg;
+    EXPECT_EQ(Snapshot(dir.Path()), before) << c.strArg;
   }
 }
 
@@ -204,7 +228,8 @@ TEST(RotfileMainTest, FailuresReportTheFileAndLeaveTheDirectoryAsItWas) {
       {"missing.txt", SystemMessage("missing.txt", ERROR_FILE_NOT_FOUND)},
       {"subdir", "rotfile: subdir: is a directory\n"},
       {"NUL", "rotfile: NUL: not a regular file\n"},
-      {"busy.txt", SystemMessage("busy.qzv", ERROR_ACCESS_DENIED)},
+      {"busy.txt", "rotfile: busy.qzv: is a directory\n"},
+      {"no\nsuch\x1b[31m", SystemMessage("no\nsuch\x1b[31m", ERROR_INVALID_NAME)},
 #else
       {"", "rotfile: : No such file or directory\n"},
       {"missing.txt", "rotfile: missing.txt: No such file or directory\n"},
@@ -212,6 +237,13 @@ TEST(RotfileMainTest, FailuresReportTheFileAndLeaveTheDirectoryAsItWas) {
       {"fifo", "rotfile: fifo: not a regular file\n"},
       {"mem.txt", "rotfile: mem.txt: Input/output error\n"},
       {"busy.txt", "rotfile: busy.qzv: Is a directory\n"},
+      {"big.txt", "rotfile: big.qzv: File too large\n"},
+      {kLongName, "rotfile: " + kLongName + ".qzv: File name too long\n"},
+      {"no\nsuch\x1b[31m", "rotfile: $'no\\nsuch\\033[31m': No such file or directory\n"},
+      {"it's\\\xff\xc2\x9b\xe2\x82",
+       "rotfile: $'it\\'s\\\\\\377\\302\\233\\342\\202': No such file or directory\n"},
+      {"na\xc3\xafve \xe2\x82\xac",
+       "rotfile: na\xc3\xafve \xe2\x82\xac: No such file or directory\n"},
 #endif
   });
 }
@@ -224,27 +256,6 @@ TEST(RotfileMainTest, PermissionFailuresReportTheFileAndLeaveTheDirectoryAsItWas
       {"blocked.qzv", "rotfile: blocked.qzv: Permission denied\n"},
       {"locked/notes.txt", "rotfile: locked/notes.qzv: Permission denied\n"},
   });
-}
-#endif
-
-// A file-size limit (RLIMIT_FSIZE) has no Windows counterpart.
-#ifndef _WIN32
-TEST(RotfileMainTest, FailedWriteKeepsTheOldOutputAndLeavesNoTemporaryFile) {
-  CScratchDir dir;
-  WriteFile("big.txt", std::string(100000, 'x'));
-  WriteFile("big.qzv", "old");
-  const auto before = Snapshot(dir.Path());
-  rlimit saved;
-  getrlimit(RLIMIT_FSIZE, &saved);
-  rlimit small = saved;
-  small.rlim_cur = 4096;
-  setrlimit(RLIMIT_FSIZE, &small);
-  const SRun run = RunRotfile({"big.txt"});
-  setrlimit(RLIMIT_FSIZE, &saved);
-
-  EXPECT_EQ(run.nStatus, 1);
-  EXPECT_EQ(run.strErr, "rotfile: big.qzv: File too large\n");
-  EXPECT_EQ(Snapshot(dir.Path()), before);
 }
 #endif
 
