@@ -6,7 +6,22 @@
 
 namespace {
 
-constexpr std::array kCleanupSignals = {SIGINT, SIGTERM, SIGHUP};
+// Every signal whose default action ends the process and that a handler can
+// catch, apart from the faults a program raises on itself (SIGSEGV and the
+// like) and SIGXFSZ, which is ignored instead.
+constexpr std::array kCleanupSignals = {
+    SIGINT,    SIGTERM, SIGHUP,  SIGQUIT,   SIGPIPE, SIGALRM,
+    SIGUSR1,   SIGUSR2, SIGXCPU, SIGVTALRM, SIGPROF,
+#ifdef SIGPOLL
+    SIGPOLL,
+#endif
+#ifdef SIGPWR
+    SIGPWR,
+#endif
+#ifdef SIGSTKFLT
+    SIGSTKFLT,
+#endif
+};
 
 // Read by the handler, so kept as plain values it can use safely.
 const char* volatile g_pszTempFile = nullptr;
@@ -16,8 +31,10 @@ struct sigaction g_previousSizeAction;
 void RemoveTempFileAndDie(int nSignal) {
   const char* pszTempFile = g_pszTempFile;
   if (pszTempFile != nullptr) unlink(pszTempFile);
-  // End the process the way the signal would have ended it, so the caller
-  // (a shell, make) sees the interruption and not a plain exit.
+  // End the process the way the signal would have ended it (with a core
+  // dump for SIGQUIT, where those are enabled), so the caller (a shell,
+  // make) sees the interruption and not a plain exit. The signal is blocked
+  // while this handler runs and arrives again as soon as it returns.
   signal(nSignal, SIG_DFL);
   raise(nSignal);
 }
@@ -33,17 +50,21 @@ CSignalHold::CSignalHold() {
 
 CSignalHold::~CSignalHold() { sigprocmask(SIG_SETMASK, &m_previousMask, nullptr); }
 
+// One call per signal both installs the handler and fetches the action it
+// replaces: every run of the command pays for these calls.
 void ArmSignalCleanup(const char* lpszTempFile) {
   g_pszTempFile = lpszTempFile;
   struct sigaction cleanup = {};
   cleanup.sa_handler = RemoveTempFileAndDie;
   sigemptyset(&cleanup.sa_mask);
   for (std::size_t i = 0; i < kCleanupSignals.size(); ++i) {
-    sigaction(kCleanupSignals[i], nullptr, &g_previousActions[i]);
-    // A signal the user chose to ignore (nohup) stays ignored.
+    sigaction(kCleanupSignals[i], &cleanup, &g_previousActions[i]);
+    // A signal the user chose to ignore (nohup) stays ignored. It is held
+    // meanwhile, so none can reach the handler before SIG_IGN is back.
     if (g_previousActions[i].sa_handler != SIG_IGN) {
-      sigaction(kCleanupSignals[i], &cleanup, nullptr);
+      continue;
     }
+    sigaction(kCleanupSignals[i], &g_previousActions[i], nullptr);
   }
   struct sigaction ignore = {};
   ignore.sa_handler = SIG_IGN;

@@ -3,8 +3,8 @@
 
 #include <signal.h>
 
-// While it lives, SIGINT, SIGTERM and SIGHUP are held back; one that arrives
-// meanwhile is delivered when it ends. Creating or renaming the temporary
+// While it lives, the signals that the cleanup handles are held back; one
+// that arrives meanwhile is delivered when it ends. Creating or renaming the temporary
 // file and telling the cleanup about it happen under one hold, so a signal
 // never finds the two out of step.
 class CSignalHold {
@@ -18,10 +18,12 @@ class CSignalHold {
   sigset_t m_previousMask;
 };
 
-// Arranges for lpszTempFile to be removed if SIGINT, SIGTERM or SIGHUP ends
-// the process, and for SIGXFSZ to be ignored so that a file-size limit fails
-// the write instead of killing the process. The string must outlive the
-// arrangement. REQUIRES: a CSignalHold is alive; nothing is armed yet.
+// Arranges for lpszTempFile to be removed, and the process then ended by the
+// same signal, when a catchable signal whose default action ends the process
+// arrives (SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGALRM, SIGUSR1 and
+// the like); signals ignored at the time stay ignored. Also arranges for SIGXFSZ to be ignored so
+// that a file-size limit fails the write instead of killing the process. The string must outlive
+// the arrangement. REQUIRES: a CSignalHold is alive; nothing is armed yet.
 void ArmSignalCleanup(const char* lpszTempFile);
 
 // Undoes ArmSignalCleanup and restores the earlier signal handling.
