@@ -4,9 +4,9 @@
 #include <signal.h>
 
 // While it lives, the signals that the cleanup handles are held back; one
-// that arrives meanwhile is delivered when it ends. Creating or renaming the temporary
-// file and telling the cleanup about it happen under one hold, so a signal
-// never finds the two out of step.
+// that arrives meanwhile is delivered when it ends. Creating or renaming the
+// temporary file and telling the cleanup about it happen under one hold, so
+// a signal never finds the two out of step.
 class CSignalHold {
  public:
   CSignalHold();
@@ -21,9 +21,10 @@ class CSignalHold {
 // Arranges for lpszTempFile to be removed, and the process then ended by the
 // same signal, when a catchable signal whose default action ends the process
 // arrives (SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGALRM, SIGUSR1 and
-// the like); signals ignored at the time stay ignored. Also arranges for SIGXFSZ to be ignored so
-// that a file-size limit fails the write instead of killing the process. The string must outlive
-// the arrangement. REQUIRES: a CSignalHold is alive; nothing is armed yet.
+// the like); a signal ignored at the time stays ignored. Also arranges for
+// SIGXFSZ to be ignored, so that a file-size limit fails the write instead
+// of killing the process. The string must outlive the arrangement.
+// REQUIRES: a CSignalHold is alive; nothing is armed yet.
 void ArmSignalCleanup(const char* lpszTempFile);
 
 // Undoes ArmSignalCleanup and restores the earlier signal handling.
