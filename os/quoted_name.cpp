@@ -35,23 +35,22 @@ std::size_t PrintableLength(std::string_view strName, std::size_t i) {
 // one-line message or act on the terminal; quoted, it shows what it is and
 // can be pasted back into a shell.
 std::string QuotedName(std::string_view strName) {
-  bool bPrints = true;
-  for (std::size_t i = 0, n; i < strName.size() && bPrints; i += n) {
-    n = PrintableLength(strName, i);
-    bPrints = n > 0;
+  std::size_t nPrinting = 0;
+  while (nPrinting < strName.size()) {
+    const std::size_t n = PrintableLength(strName, nPrinting);
+    if (n == 0) break;
+    nPrinting += n;
   }
-  if (bPrints) return std::string(strName);
+  if (nPrinting == strName.size()) return std::string(strName);
 
   std::string strQuoted = "$'";
   for (std::size_t i = 0; i < strName.size();) {
-    const std::size_t n = PrintableLength(strName, i);
     const char ch = strName[i];
+    const std::size_t n = PrintableLength(strName, i);
     if (ch == '\'' || ch == '\\') {
       strQuoted += {'\\', ch};
     } else if (n > 0) {
       strQuoted.append(strName.substr(i, n));
-      i += n;
-      continue;
     } else if (ch == '\t' || ch == '\n' || ch == '\r') {
       strQuoted += {'\\', ch == '\t' ? 't' : ch == '\n' ? 'n' : 'r'};
     } else {
@@ -60,7 +59,7 @@ std::string QuotedName(std::string_view strName) {
           {'\\', static_cast<char>('0' + (nByte >> 6)), static_cast<char>('0' + ((nByte >> 3) & 7)),
            static_cast<char>('0' + (nByte & 7))};
     }
-    ++i;
+    i += n > 0 ? n : 1;
   }
   return strQuoted + "'";
 }
