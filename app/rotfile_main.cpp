@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <new>
-#include <string>
 #include <string_view>
 #include <system_error>
 
@@ -28,7 +27,6 @@ bool NamesEncryptedFile(std::string_view strFile) {
 }  // namespace
 
 int RotfileMain(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
-  std::string strFile;
   CTextCipher cipher;
 
   if (argc == 1) {
@@ -43,17 +41,18 @@ int RotfileMain(int argc, const char* const* argv, std::ostream& out, std::ostre
   // More than one argument is ignored as a whole, without a word.
   if (argc != 2) return kExitSuccess;
 
-  strFile = argv[1];
+  const char* const lpszFile = argv[1];
   CStatus status;
   try {
-    status = NamesEncryptedFile(strFile) ? cipher.Decrypt(strFile.c_str())
-                                         : cipher.Encrypt(strFile.c_str());
+    status = NamesEncryptedFile(lpszFile) ? cipher.Decrypt(lpszFile) : cipher.Encrypt(lpszFile);
   } catch (const std::bad_alloc&) {
-    // Running out of memory or threads is reported like any other failure;
-    // the unwinding has removed the temporary file by now.
-    status = CStatus::Failure(strFile, "out of memory");
+    // Running out of memory, on either thread, is reported like any other
+    // failure; the unwinding has freed what was allocated and removed the
+    // temporary file by now.
+    status = CStatus::Failure(lpszFile, "out of memory");
   } catch (const std::system_error& error) {
-    status = CStatus::Failure(strFile, error.code().message());
+    // A mutex or condition variable the system could not provide.
+    status = CStatus::Failure(lpszFile, error.code().message());
   }
   if (!status.IsOk()) {
     err << "rotfile: " << status.Message() << std::endl;

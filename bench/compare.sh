@@ -3,17 +3,22 @@
 # pipeline that does the same rotation, on 1 GiB of LF text and of CR LF
 # text already in the page cache. The runs are interleaved and repeated, and
 # the medians printed, because a shared machine's timings are noisy. Then
-# rotfile's peak memory is measured at 1 MiB, 1 GiB and 4 GiB.
+# rotfile's peak memory is measured at 1 MiB, 1 GiB and 4 GiB. Last, the
+# cost of one small file: the wall time per run on a 1 KiB file, and the
+# instructions of the whole process counted by callgrind when valgrind is
+# installed.
 #
-# Usage: bench/compare.sh [ROTFILE [RUNS]]
-#   ROTFILE  the binary to measure (default build/release/rotfile)
-#   RUNS     runs of each command on each input (default 7)
+# Usage: bench/compare.sh [ROTFILE [RUNS [SMALL_RUNS]]]
+#   ROTFILE     the binary to measure (default build/release/rotfile)
+#   RUNS        runs of each command on each input (default 7)
+#   SMALL_RUNS  runs of each command on the 1 KiB file (default 400)
 # Scratch files (about 9 GiB at the peak) go in a directory made under
 # $TMPDIR (default /tmp) and removed at the end.
 set -euo pipefail
 
 rotfile=$(realpath "${1:-build/release/rotfile}")
 runs=${2:-7}
+small_runs=${3:-400}
 [[ -x $rotfile ]] || { echo "compare.sh: $rotfile is not an executable" >&2; exit 1; }
 [[ -x /usr/bin/time ]] || { echo "compare.sh: needs /usr/bin/time (Debian package time)" >&2; exit 1; }
 
@@ -95,4 +100,44 @@ cp lf.1m small.txt
 repeat lf.txt 4 > big.txt
 for input in small lf big; do
   printf '%-8s %10s\n' "$(stat -c %s "$input.txt")" "$(run_one rotfile "$input" | cut -d' ' -f3)"
+done
+
+# Small files: what a run costs beyond the copy is the start of the process.
+# Batches of 20 runs of each command alternate; the batch times, divided by
+# 20, give the medians. Each run is started by this shell, for both commands.
+echo
+head -c 1K lf.1m > kib.txt
+batch() {  # batch TOOL: prints the wall time of one run in microseconds
+  local start=$EPOCHREALTIME i
+  if [[ $1 == cat ]]; then
+    for ((i = 0; i < 20; ++i)); do cat kib.txt > kib.cat; done
+  else
+    for ((i = 0; i < 20; ++i)); do "$rotfile" kib.txt; done
+  fi
+  awk -v a="$start" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.0f\n", (b - a) * 1e6 / 20 }'
+}
+for ((run = 0; run < small_runs / 20; ++run)); do
+  batch rotfile >> kib.rotfile.times
+  batch cat >> kib.cat.times
+done
+cmp <(tr '\040-\175' '\117-\175\040-\116' < kib.txt) kib.qzv
+# cat's own start-up reads the locale, so its count depends on LANG and LC_*.
+count() {  # count COMMAND...: instructions of the whole process
+  valgrind --tool=callgrind --callgrind-out-file=/dev/null "$@" 2>&1 >/dev/null |
+    sed -n 's/.*Collected : //p'
+}
+echo "1 KiB file, $small_runs runs of each, in interleaved batches of 20; locale ${LC_ALL:-${LANG:-unset}}"
+printf '%-8s %12s %9s %13s %9s\n' command us_per_run vs_cat instructions vs_cat
+cat_us=$(median < kib.cat.times)
+cat_ir=
+if command -v valgrind > /dev/null; then cat_ir=$(count cat kib.txt); fi
+for tool in rotfile cat; do
+  us=$(median < "kib.$tool.times")
+  ir=- ir_ratio=-
+  if [[ -n $cat_ir ]]; then
+    if [[ $tool == cat ]]; then ir=$cat_ir; else ir=$(count "$rotfile" kib.txt); fi
+    ir_ratio=$(awk -v a="$ir" -v b="$cat_ir" 'BEGIN { printf "%.2f", a / b }')
+  fi
+  printf '%-8s %12s %9s %13s %9s\n' "$tool" "$us" \
+    "$(awk -v a="$us" -v b="$cat_us" 'BEGIN { printf "%.2f", a / b }')" "$ir" "$ir_ratio"
 done

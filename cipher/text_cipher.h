@@ -45,8 +45,9 @@ class CTextCipher {
 
   // Reads raw bytes through read until the input or its text ends, and hands
   // the converted text to write piece by piece. Stops at the first failure.
-  // read is called on a second thread, one call at a time, and may run up to
-  // two chunks ahead of write; write is called on the calling thread.
+  // read is called one call at a time: on the calling thread until it fills a
+  // whole chunk, then on a second thread, up to two chunks ahead of write,
+  // when one can start. write is called on the calling thread.
   CStatus ConvertStream(const ChunkReader& read, const TextWriter& write) const;
 
   // Reads lpszInFile as text and stores its conversion in *pstrText.
