@@ -60,7 +60,7 @@ CStatus CTextCipher::ConvertStream(const ChunkReader& read, const TextWriter& wr
   CTextReader reader;
   // Declared last, so that on every return it is stopped and joined before
   // anything it uses goes away.
-  std::jthread producer([&](std::stop_token stop) {
+  std::jthread producer([&](const std::stop_token& stop) {
     for (int i = 0;; i ^= 1) {
       {
         std::unique_lock lock(mutex);
