@@ -24,7 +24,8 @@ add_compile_options(-Wformat -Werror=format-security)
 # buffer reaches read, memcpy and memmove through a pointer passed in from
 # another function, whose size the compiler cannot know, so glibc has no
 # checked variant to call: fortification is on, these calls give it nothing
-# to check.
+# to check. A libstdc++ linked in statically brings calls of its own, built
+# without it, which keeps the same tag.
 add_compile_definitions($<$<NOT:$<CONFIG:Debug>>:_FORTIFY_SOURCE=3>)
 
 check_pie_supported(LANGUAGES CXX)
