@@ -3,7 +3,7 @@
 // them, but with memory standing in for the file.
 #include <benchmark/benchmark.h>
 
-#include <cstring>
+#include <algorithm>
 #include <random>
 #include <span>
 #include <string>
@@ -56,13 +56,13 @@ void BM_ReadAndConvert(benchmark::State& state, EText eText) {
   for (auto _ : state) {
     CTextReader reader;
     for (int i = 0; i < kChunks; ++i) {
-      std::memcpy(pChunk, strSource.data(), strSource.size());
+      std::copy(strSource.begin(), strSource.end(), pChunk);
       const std::span<char> text = reader.Take(pChunk, strSource.size());
       cipher.ConvertBuffer(text);
       benchmark::DoNotOptimize(text.data());
     }
   }
-  state.SetBytesProcessed(state.iterations() * kChunks * strSource.size());
+  state.SetBytesProcessed(state.iterations() * kChunks * std::ssize(strSource));
 }
 
 // The rotation alone, in place, on one chunk.
@@ -73,7 +73,7 @@ void BM_ConvertBuffer(benchmark::State& state, EText eText) {
     cipher.ConvertBuffer(strText);
     benchmark::DoNotOptimize(strText.data());
   }
-  state.SetBytesProcessed(state.iterations() * strText.size());
+  state.SetBytesProcessed(state.iterations() * std::ssize(strText));
 }
 
 BENCHMARK_CAPTURE(BM_ReadAndConvert, lf_text, EText::kLf);

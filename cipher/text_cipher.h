@@ -27,7 +27,7 @@ class CTextCipher {
   using TextWriter = std::function<CStatus(std::span<const char> text)>;
 
   // Raw bytes read at a time by the file commands.
-  static constexpr std::size_t kChunkSize = 256 * 1024;
+  static constexpr std::size_t kChunkSize = std::size_t{256} * 1024;
 
   // Constructs the default window: SetWindow(31, 94).
   CTextCipher();

@@ -87,7 +87,7 @@ CStatus CTextCipher::ConvertStream(const ChunkReader& read, const TextWriter& wr
   int nFilled = 0;
   // What the second thread throws (memory running out) is passed to this one,
   // which reports it as it would its own.
-  const auto produce = [&](std::stop_token stop, int i) {
+  const auto produce = [&](const std::stop_token& stop, int i) {
     for (;; i ^= 1) {
       {
         std::unique_lock lock(mutex);

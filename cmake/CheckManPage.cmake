@@ -1,5 +1,10 @@
 # Run as a test: groff exits 0 even when it warns, so its standard error is
-# what decides.
+# what decides. The page is written by hand, so its heading's version is
+# checked against the project's.
+file(STRINGS ${PAGE} heading REGEX "^\\.TH " LIMIT_COUNT 1)
+if(NOT heading MATCHES " \"rotfile ${VERSION}\" ")
+  message(FATAL_ERROR "${PAGE}: the .TH line does not name \"rotfile ${VERSION}\":\n${heading}")
+endif()
 execute_process(COMMAND ${GROFF} -man -ww -z ${PAGE}
   RESULT_VARIABLE result
   ERROR_VARIABLE errors)

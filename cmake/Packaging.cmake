@@ -20,8 +20,10 @@ set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
 # A Windows build has no use for a .deb; a plain ZIP needs no extra tools.
 if(WIN32)
   set(CPACK_GENERATOR ZIP)
+  include(${CMAKE_CURRENT_LIST_DIR}/WindowsZip.cmake)
 else()
   set(CPACK_GENERATOR DEB)
+  include(${CMAKE_CURRENT_LIST_DIR}/DebianDocs.cmake)
 endif()
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)

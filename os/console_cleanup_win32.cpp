@@ -9,7 +9,7 @@ namespace {
 SRWLOCK g_lock = SRWLOCK_INIT;
 std::wstring g_strTempFile;
 
-BOOL WINAPI RemoveTempFileAndEnd(DWORD) {
+BOOL WINAPI RemoveTempFileAndEnd(DWORD /*nCtrlType*/) {
   AcquireSRWLockExclusive(&g_lock);
   // The file is still open for writing; shared for deletion, it goes as soon
   // as the ending process closes it.

@@ -38,7 +38,7 @@ unsigned CInputFile::Mode() const { return 0666; }
 
 CStatus CInputFile::Read(char* pBuffer, std::size_t nMax, std::size_t* pnRead) {
   DWORD nGot = 0;
-  const DWORD nAsk = static_cast<DWORD>(std::min<std::size_t>(nMax, 1u << 30));
+  const DWORD nAsk = static_cast<DWORD>(std::min<std::size_t>(nMax, 1U << 30));
   if (!ReadFile(m_hFile, pBuffer, nAsk, &nGot, nullptr)) {
     *pnRead = 0;
     return CStatus::FromWindowsError(m_strName, GetLastError());

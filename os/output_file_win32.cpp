@@ -70,7 +70,7 @@ CStatus COutputFile::Create(const char* lpszFile, unsigned) {
 
 CStatus COutputFile::Write(const char* pData, std::size_t nSize) {
   while (nSize > 0) {
-    const DWORD nAsk = static_cast<DWORD>(std::min<std::size_t>(nSize, 1u << 30));
+    const DWORD nAsk = static_cast<DWORD>(std::min<std::size_t>(nSize, 1U << 30));
     DWORD nDone = 0;
     const BOOL bWritten = WriteFile(m_hFile, pData, nAsk, &nDone, nullptr);
     if (!bWritten || nDone == 0) {

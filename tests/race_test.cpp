@@ -35,6 +35,7 @@ void RunAllAtOnce(const std::vector<SJob>& jobs) {
   int gate[2];
   ASSERT_EQ(pipe(gate), 0);
   std::vector<pid_t> pids;
+  pids.reserve(jobs.size());
   for (const SJob& job : jobs) pids.push_back(StartRotfile(job.strIn.c_str(), gate[0]));
   const std::string strGo(jobs.size(), 'g');
   EXPECT_EQ(write(gate[1], strGo.data(), strGo.size()), static_cast<ssize_t>(strGo.size()));
@@ -68,7 +69,8 @@ TEST(RaceTest, RunsWritingTheSameOutputLeaveOneWholeConversion) {
   std::set<std::string> expected = {"same.qzv"};
   // "same.a", "same.b", ... all have the output name "same.qzv".
   for (int i = 0; i < 6; ++i) {
-    jobs.push_back(MakeJob(i, "same." + std::string(1, 'a' + i), "same.qzv", 4 << 20));
+    jobs.push_back(
+        MakeJob(i, "same." + std::string(1, static_cast<char>('a' + i)), "same.qzv", 4 << 20));
     expected.insert(jobs.back().strIn);
   }
   RunAllAtOnce(jobs);

@@ -57,6 +57,7 @@ TEST(TextReaderTest, GivesTheSameTextWhereverTheChunkEdgesFall) {
       "\x1a\r\n",
       "\r\x1a",
       "\r\x1a\n",
+      // NOLINTNEXTLINE(bugprone-suspicious-missing-comma): one literal, split to end the \x1a
       "ab\x1a"
       "cd",
       "\r\n\x1a\x1a",

@@ -23,7 +23,8 @@ inline std::string ReadAsText(std::string_view raw) {
 // split between the two halves. The default window is base 31, width 94.
 inline char ReferenceConvert(char chByte, int nBase = 31, int nWidth = 94) {
   const int nShift = nWidth / 2;
-  int ch = static_cast<signed char>(chByte);
+  int ch = static_cast<signed char>(chByte);  // NOLINT(bugprone-signed-char-misuse): a signed code
+  // NOLINTNEXTLINE(bugprone-branch-clone): each step of the rule stays a step of its own
   if (ch <= nBase) {
   } else if (ch > nBase + nWidth) {
   } else if (ch <= nBase + nShift) {

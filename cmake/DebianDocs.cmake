@@ -1,0 +1,33 @@
+# What Debian expects beside every command it installs: the licence in the
+# machine-readable copyright format and the changelog, compressed.
+
+# The copyright file is made from LICENSE, so the two cannot drift apart:
+# the text after the copyright line becomes the licence paragraph, each line
+# indented by one space and each blank line written as " .".
+file(READ ${PROJECT_SOURCE_DIR}/LICENSE license)
+if(NOT license MATCHES "Copyright \\(c\\) ([^\n]+)\n\n(.+)$")
+  message(FATAL_ERROR "LICENSE: no \"Copyright (c)\" line followed by the licence text")
+endif()
+set(ROTFILE_COPYRIGHT "${CMAKE_MATCH_1}")
+string(STRIP "${CMAKE_MATCH_2}" ROTFILE_LICENSE_TEXT)
+string(REPLACE "\n\n" "\n.\n" ROTFILE_LICENSE_TEXT "${ROTFILE_LICENSE_TEXT}")
+string(REPLACE "\n" "\n " ROTFILE_LICENSE_TEXT " ${ROTFILE_LICENSE_TEXT}")
+configure_file(${CMAKE_CURRENT_LIST_DIR}/debian/copyright.in copyright @ONLY)
+
+# gzip -n leaves the time stamp out, as for the manual page.
+add_custom_command(OUTPUT changelog.gz
+  COMMAND ${GZIP_EXECUTABLE} -9nc ${CMAKE_CURRENT_LIST_DIR}/debian/changelog > changelog.gz
+  DEPENDS ${CMAKE_CURRENT_LIST_DIR}/debian/changelog)
+add_custom_target(rotfile_changelog ALL DEPENDS changelog.gz)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/copyright ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz
+        DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
+# strip keeps the .comment section, where every compiler that built a part
+# of the binary leaves its name; a stripped install drops it too, as
+# Debian's own packaging does.
+install(CODE "
+  if(CMAKE_INSTALL_DO_STRIP)
+    execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment
+      \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/rotfile\"
+      COMMAND_ERROR_IS_FATAL ANY)
+  endif()")
