@@ -61,10 +61,9 @@ void ArmSignalCleanup(const char* lpszTempFile) {
     sigaction(kCleanupSignals[i], &cleanup, &g_previousActions[i]);
     // A signal the user chose to ignore (nohup) stays ignored. It is held
     // meanwhile, so none can reach the handler before SIG_IGN is back.
-    if (g_previousActions[i].sa_handler != SIG_IGN) {
-      continue;
+    if (g_previousActions[i].sa_handler == SIG_IGN) {
+      sigaction(kCleanupSignals[i], &g_previousActions[i], nullptr);
     }
-    sigaction(kCleanupSignals[i], &g_previousActions[i], nullptr);
   }
   struct sigaction ignore = {};
   ignore.sa_handler = SIG_IGN;
