@@ -57,7 +57,7 @@ CStatus CTextCipher::ConvertStream(const ChunkReader& read, const TextWriter& wr
   std::mutex mutex;
   std::condition_variable_any filledOrEmptied;
   int nFilled = 0;
-  CTextReader reader;
+  CTextReader reader(m_eKernel);
   // Declared last, so that on every return it is stopped and joined before
   // anything it uses goes away.
   std::jthread producer([&](std::stop_token stop) {
