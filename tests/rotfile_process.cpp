@@ -7,7 +7,10 @@
 #include <cerrno>
 
 pid_t StartRotfile(const char* lpszArg, int nGateFd) {
-  char* argv[] = {const_cast<char*>(ROTFILE_BINARY), const_cast<char*>(lpszArg), nullptr};
+  // A cross-built binary runs under the emulator named by the build, if any.
+  char* args[] = {const_cast<char*>(ROTFILE_EMULATOR), const_cast<char*>(ROTFILE_BINARY),
+                  const_cast<char*>(lpszArg), nullptr};
+  char** argv = *ROTFILE_EMULATOR == '\0' ? args + 1 : args;
   const pid_t nPid = fork();
   if (nPid != 0) return nPid;
   // The test runner may block or ignore these signals, and a child inherits
@@ -19,7 +22,7 @@ pid_t StartRotfile(const char* lpszArg, int nGateFd) {
   char chGo;
   while (nGateFd >= 0 && read(nGateFd, &chGo, 1) < 0 && errno == EINTR) {
   }
-  execv(ROTFILE_BINARY, argv);
+  execv(argv[0], argv);
   _exit(127);
 }
 
