@@ -59,17 +59,16 @@ SByteRule MakeByteRule(int nBase, int nWidth, int nShift) {
 
 #if defined(__x86_64__) || defined(__i386__)
 // The same loop for AVX2's 32-byte vectors, which convert twice as fast as the
-// 16-byte ones every x86-64 has; chosen at run time, so the build stays
-// portable.
+// 16-byte ones every x86-64 has.
 [[gnu::target("avx2")]] void RotateBytesAvx2(SByteRule rule, char* pText, std::size_t nSize) {
   RotateBytes(rule, pText, nSize);
 }
 #endif
 
-void ApplyByteRule(const SByteRule& rule, char* pText, std::size_t nSize) {
+void ApplyByteRule([[maybe_unused]] EKernel eKernel, const SByteRule& rule, char* pText,
+                   std::size_t nSize) {
 #if defined(__x86_64__) || defined(__i386__)
-  static const bool bAvx2 = __builtin_cpu_supports("avx2");
-  if (bAvx2) return RotateBytesAvx2(rule, pText, nSize);
+  if (eKernel == EKernel::kAvx2) return RotateBytesAvx2(rule, pText, nSize);
 #endif
   RotateBytes(rule, pText, nSize);
 }
@@ -85,6 +84,11 @@ CTextCipher& CTextCipher::SetWindow(int nBase, int nWidth) {
   return *this;
 }
 
+CTextCipher& CTextCipher::SetKernel(EKernel eKernel) {
+  m_eKernel = eKernel;
+  return *this;
+}
+
 std::string CTextCipher::ConvertText(const std::string& strText) const {
   std::string strResult = strText;
   ConvertBuffer(strResult);
@@ -92,5 +96,5 @@ std::string CTextCipher::ConvertText(const std::string& strText) const {
 }
 
 void CTextCipher::ConvertBuffer(std::span<char> text) const {
-  ApplyByteRule(MakeByteRule(m_nBase, m_nWidth, m_nShift), text.data(), text.size());
+  ApplyByteRule(m_eKernel, MakeByteRule(m_nBase, m_nWidth, m_nShift), text.data(), text.size());
 }

@@ -6,6 +6,7 @@
 #include <span>
 #include <string>
 
+#include "cipher/kernel.h"
 #include "os/status.h"
 
 // Extension of an encrypted file, dot included.
@@ -36,6 +37,10 @@ class CTextCipher {
   // nWidth; returns this object.
   // REQUIRES: nBase + nWidth does not overflow an int.
   CTextCipher& SetWindow(int nBase, int nWidth);
+
+  // Makes every conversion of this object run eKernel; returns this object.
+  // REQUIRES: eKernel is one of SupportedKernels().
+  CTextCipher& SetKernel(EKernel eKernel);
 
   // Returns strText with every byte converted; the length is kept.
   std::string ConvertText(const std::string& strText) const;
@@ -70,6 +75,7 @@ class CTextCipher {
   int m_nBase;
   int m_nWidth;
   int m_nShift;
+  EKernel m_eKernel = FastestKernel();
 };
 
 #endif  // ROTFILE_CIPHER_TEXT_CIPHER_H_

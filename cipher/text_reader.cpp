@@ -64,12 +64,11 @@ constexpr std::array<SHalfPack, 256> kHalfPacks = MakeHalfPacks();
 
 // Folds as many whole 16-byte blocks from pIn to *ppOut as leave a byte after
 // them before pEnd, moving *ppOut on, and returns the input bytes used: none
-// where the processor has no SSSE3, and the caller's loop does it all.
-std::size_t FoldBlocks([[maybe_unused]] const char* pIn, [[maybe_unused]] char** ppOut,
-                       [[maybe_unused]] const char* pEnd) {
+// for the generic kernel, whose work the caller's loop does all of.
+std::size_t FoldBlocks([[maybe_unused]] EKernel eKernel, [[maybe_unused]] const char* pIn,
+                       [[maybe_unused]] char** ppOut, [[maybe_unused]] const char* pEnd) {
 #if defined(__x86_64__) || defined(__i386__)
-  static const bool bSsse3 = __builtin_cpu_supports("ssse3");
-  if (bSsse3 && pEnd - pIn > 16) {
+  if (eKernel != EKernel::kGeneric && pEnd - pIn > 16) {
     const std::size_t nBlocks = static_cast<std::size_t>(pEnd - pIn - 1) / 16;
     *ppOut = FoldBlocksSsse3(pIn, *ppOut, nBlocks);
     return nBlocks * 16;
@@ -105,7 +104,7 @@ std::span<char> CTextReader::Take(char* pChunk, std::size_t nSize) {
   const char* pIn = static_cast<const char*>(std::memchr(pChunk, '\r', nSize));
   if (pIn == nullptr) return {pText, pChunk + nSize};
   char* pOut = pChunk + (pIn - pChunk);
-  pIn += FoldBlocks(pIn, &pOut, pEnd);
+  pIn += FoldBlocks(m_eKernel, pIn, &pOut, pEnd);
   while (pIn < pEnd) {
     const char* pCr = static_cast<const char*>(std::memchr(pIn, '\r', pEnd - pIn));
     const char* pRunEnd = pCr == nullptr ? pEnd : pCr;

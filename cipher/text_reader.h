@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <span>
 
+#include "cipher/kernel.h"
+
 // Turns the raw bytes of a file, handed over in chunks of any size, into the
 // text that reading the file in text mode delivers: each CR LF pair becomes
 // one LF, every other byte (a lone CR included) stays as it is, and the text
@@ -17,6 +19,10 @@ class CTextReader {
 
   // Ctrl-Z: where the text ends.
   static constexpr char kEndOfText = '\x1a';
+
+  // Starts a text whose CR LF pairs are folded by eKernel.
+  // REQUIRES: eKernel is one of SupportedKernels().
+  explicit CTextReader(EKernel eKernel = FastestKernel()) : m_eKernel(eKernel) {}
 
   // Turns the next nSize raw bytes at pChunk into text, in place, and returns
   // that text; it may begin up to kHeadroom bytes before pChunk. A CR at the
@@ -33,6 +39,7 @@ class CTextReader {
   bool AtEnd() const { return m_bAtEnd; }
 
  private:
+  EKernel m_eKernel;
   bool m_bHoldingCr = false;
   bool m_bAtEnd = false;
 };

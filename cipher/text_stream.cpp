@@ -62,7 +62,7 @@ struct SSlot {
 // a chunk's handover costs nothing next to its copy.
 CStatus CTextCipher::ConvertStream(const ChunkReader& read, const TextWriter& write) const {
   SSlot slots[2];
-  CTextReader reader;
+  CTextReader reader(m_eKernel);
   // The reading step, the same on either thread: the next chunk, read into
   // the slot and turned into converted text.
   const auto fill = [&](SSlot& slot) {

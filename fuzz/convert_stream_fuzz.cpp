@@ -18,18 +18,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSi
   const std::string_view raw(reinterpret_cast<const char*>(pPlan + nPlan),
                              nSize - static_cast<std::size_t>(pPlan + nPlan - pData));
 
-  std::size_t nChunk = 0;
-  const auto nextCount = [&] {
-    return nPlan == 0 ? raw.size() : pPlan[nChunk++ % nPlan] + std::size_t{1};
-  };
-  std::string strConverted;
-  if (!ConvertFromMemory(raw, nextCount, &strConverted).IsOk()) std::abort();
-
-  const CTextCipher cipher;
   const std::string strText = ReadAsText(raw);
   std::string strExpected = strText;
   for (char& ch : strExpected) ch = ReferenceConvert(ch);
-  if (strConverted != strExpected) std::abort();
-  if (cipher.ConvertText(strConverted) != strText) std::abort();
+  // Every kernel this processor has, so that the generic one is fuzzed too.
+  for (EKernel eKernel : SupportedKernels()) {
+    std::size_t nChunk = 0;
+    const auto nextCount = [&] {
+      return nPlan == 0 ? raw.size() : pPlan[nChunk++ % nPlan] + std::size_t{1};
+    };
+    std::string strConverted;
+    if (!ConvertFromMemory(raw, nextCount, &strConverted, eKernel).IsOk()) std::abort();
+    if (strConverted != strExpected) std::abort();
+    if (CTextCipher().SetKernel(eKernel).ConvertText(strConverted) != strText) std::abort();
+  }
   return 0;
 }

@@ -13,12 +13,13 @@
 
 // Converts raw through CTextCipher::ConvertStream as if it were a file whose
 // reads deliver at most nextCount() bytes each, so the caller chooses where
-// the chunk edges fall; stores the converted text in *pstrOut.
+// the chunk edges fall; stores the converted text in *pstrOut. eKernel does
+// the work.
 inline CStatus ConvertFromMemory(std::string_view raw,
                                  const std::function<std::size_t()>& nextCount,
-                                 std::string* pstrOut) {
+                                 std::string* pstrOut, EKernel eKernel = FastestKernel()) {
   std::size_t nPos = 0;
-  return CTextCipher().ConvertStream(
+  return CTextCipher().SetKernel(eKernel).ConvertStream(
       [&](char* pBuffer, std::size_t nMax, std::size_t* pnRead) {
         *pnRead = std::min({nextCount(), nMax, raw.size() - nPos});
         std::memcpy(pBuffer, raw.data() + nPos, *pnRead);

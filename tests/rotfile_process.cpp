@@ -10,10 +10,13 @@
 
 pid_t StartRotfile(const char* lpszArg, int nGateFd, int nIgnoredSignal) {
   // A copy of the build, as CI runs it for an unprivileged user, names its
-  // own binary.
+  // own binary; a cross-built binary runs under the emulator named by the
+  // build, if any.
   const char* pszBinary = std::getenv("ROTFILE_BINARY");
   if (pszBinary == nullptr) pszBinary = ROTFILE_BINARY;
-  char* argv[] = {const_cast<char*>(pszBinary), const_cast<char*>(lpszArg), nullptr};
+  char* args[] = {const_cast<char*>(ROTFILE_EMULATOR), const_cast<char*>(pszBinary),
+                  const_cast<char*>(lpszArg), nullptr};
+  char** argv = *ROTFILE_EMULATOR == '\0' ? args + 1 : args;
   const pid_t nPid = fork();
   if (nPid != 0) return nPid;
   // The test runner may block or ignore these signals, and a child inherits
@@ -29,7 +32,7 @@ pid_t StartRotfile(const char* lpszArg, int nGateFd, int nIgnoredSignal) {
   char chGo;
   while (nGateFd >= 0 && read(nGateFd, &chGo, 1) < 0 && errno == EINTR) {
   }
-  execv(pszBinary, argv);
+  execv(argv[0], argv);
   _exit(127);
 }
 

@@ -41,13 +41,15 @@ TEST(TextCipherTest, MatchesStepByStepRuleForEveryByteAndWindow) {
       {100, -4}, {-129, 1}, {120, 10}, {-128, 255}, {126, 1}, {-1000, 50},
   };
   const std::string strBytes = AllBytes();
-  for (const auto& w : kWindows) {
-    CTextCipher cipher;
-    cipher.SetWindow(w.nBase, w.nWidth);
-    const std::string strOut = cipher.ConvertText(strBytes);
-    for (int i = 0; i < 256; ++i) {
-      ASSERT_EQ(strOut[i], ReferenceConvert(strBytes[i], w.nBase, w.nWidth))
-          << "window " << w.nBase << "/" << w.nWidth << ", byte " << i;
+  for (EKernel eKernel : SupportedKernels()) {
+    for (const auto& w : kWindows) {
+      CTextCipher cipher;
+      cipher.SetWindow(w.nBase, w.nWidth).SetKernel(eKernel);
+      const std::string strOut = cipher.ConvertText(strBytes);
+      for (int i = 0; i < 256; ++i) {
+        ASSERT_EQ(strOut[i], ReferenceConvert(strBytes[i], w.nBase, w.nWidth))
+            << KernelName(eKernel) << ", window " << w.nBase << "/" << w.nWidth << ", byte " << i;
+      }
     }
   }
 }

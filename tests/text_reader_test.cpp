@@ -18,12 +18,13 @@ namespace {
 constexpr std::size_t kAsMuchAsAsked = std::numeric_limits<std::size_t>::max();
 
 // Converts strRaw through the chunked stream; the first read delivers at most
-// nFirst bytes and each later one at most nRest.
-std::string ConvertInReads(const std::string& strRaw, std::size_t nFirst, std::size_t nRest) {
+// nFirst bytes and each later one at most nRest; eKernel does the work.
+std::string ConvertInReads(const std::string& strRaw, std::size_t nFirst, std::size_t nRest,
+                           EKernel eKernel) {
   bool bFirst = true;
   std::string strOut;
   const CStatus status = ConvertFromMemory(
-      strRaw, [&] { return std::exchange(bFirst, false) ? nFirst : nRest; }, &strOut);
+      strRaw, [&] { return std::exchange(bFirst, false) ? nFirst : nRest; }, &strOut, eKernel);
   EXPECT_TRUE(status.IsOk()) << status.Message();
   return strOut;
 }
@@ -68,14 +69,17 @@ TEST(TextReaderTest, GivesTheSameTextWhereverTheChunkEdgesFall) {
       // sides of the block edges wherever the first read ends.
       "a\r\n\r\r\nbc\rd\n\r\r\n\ne\r\r\r\nfghijklmnopqrstu\r\n\r\n\rvwxyz0123456789\r\n\r",
   };
-  for (const std::string& strRaw : kInputs) {
-    const std::string strExpected = CTextCipher().ConvertText(ReadAsText(strRaw));
-    for (std::size_t nFirst = 1; nFirst <= strRaw.size(); ++nFirst) {
-      EXPECT_EQ(ConvertInReads(strRaw, nFirst, kAsMuchAsAsked), strExpected)
-          << "first read " << nFirst << " of " << testing::PrintToString(strRaw);
+  for (EKernel eKernel : SupportedKernels()) {
+    for (const std::string& strRaw : kInputs) {
+      const std::string strExpected = CTextCipher().ConvertText(ReadAsText(strRaw));
+      for (std::size_t nFirst = 1; nFirst <= strRaw.size(); ++nFirst) {
+        EXPECT_EQ(ConvertInReads(strRaw, nFirst, kAsMuchAsAsked, eKernel), strExpected)
+            << KernelName(eKernel) << ", first read " << nFirst << " of "
+            << testing::PrintToString(strRaw);
+      }
+      EXPECT_EQ(ConvertInReads(strRaw, 1, 1, eKernel), strExpected)
+          << KernelName(eKernel) << ", one byte a read: " << testing::PrintToString(strRaw);
     }
-    EXPECT_EQ(ConvertInReads(strRaw, 1, 1), strExpected)
-        << "one byte a read: " << testing::PrintToString(strRaw);
   }
 }
 
@@ -88,24 +92,44 @@ TEST(TextReaderTest, FullChunksPairCrAndLfAcrossTheChunkEdge) {
       {kEdge - 1, "\r\n"}, {kEdge - 1, "\rx"},  {kEdge - 1, "\r\x1a"},   {kEdge - 2, "\r\n"},
       {kEdge, "\r\n"},     {kEdge - 1, "\x1a"}, {2 * kEdge - 1, "\r\n"}, {kEdge, "\x1a"},
   };
-  for (const auto& c : kCases) {
-    std::string strRaw(2 * kEdge + 5, 'q');
-    strRaw.replace(c.nAt, c.strBytes.size(), c.strBytes);
-    EXPECT_TRUE(ConvertInReads(strRaw, kAsMuchAsAsked, kAsMuchAsAsked) ==
-                CTextCipher().ConvertText(ReadAsText(strRaw)))
-        << testing::PrintToString(c.strBytes) << " at " << c.nAt;
+  for (EKernel eKernel : SupportedKernels()) {
+    for (const auto& c : kCases) {
+      std::string strRaw(2 * kEdge + 5, 'q');
+      strRaw.replace(c.nAt, c.strBytes.size(), c.strBytes);
+      EXPECT_TRUE(ConvertInReads(strRaw, kAsMuchAsAsked, kAsMuchAsAsked, eKernel) ==
+                  CTextCipher().ConvertText(ReadAsText(strRaw)))
+          << KernelName(eKernel) << ": " << testing::PrintToString(c.strBytes) << " at " << c.nAt;
+    }
+    // A CR that ends the whole input exactly at a chunk edge is a lone CR.
+    EXPECT_EQ(
+        ConvertInReads(std::string(kEdge - 1, 'q') + "\r", kAsMuchAsAsked, kAsMuchAsAsked, eKernel),
+        std::string(kEdge - 1, 'B') + "\r")
+        << KernelName(eKernel);
   }
-  // A CR that ends the whole input exactly at a chunk edge is a lone CR.
-  EXPECT_EQ(ConvertInReads(std::string(kEdge - 1, 'q') + "\r", kAsMuchAsAsked, kAsMuchAsAsked),
-            std::string(kEdge - 1, 'B') + "\r");
 #ifdef __GLIBC__
   // A second thread that cannot start leaves the work to the calling thread.
   const std::size_t nStack = SetDefaultThreadStack(SIZE_MAX / 2);
-  const std::string strOut =
-      ConvertInReads(std::string(2 * kEdge - 1, 'q') + "\r\n", kAsMuchAsAsked, kAsMuchAsAsked);
+  const std::string strOut = ConvertInReads(std::string(2 * kEdge - 1, 'q') + "\r\n",
+                                            kAsMuchAsAsked, kAsMuchAsAsked, FastestKernel());
   SetDefaultThreadStack(nStack);
   EXPECT_EQ(strOut, std::string(2 * kEdge - 1, 'B') + "\n");
 #endif
+}
+
+TEST(TextReaderTest, LooksAtNothingPastTheChunk) {
+  for (EKernel eKernel : SupportedKernels()) {
+    // The buffer first holds a longer chunk with an LF just past where the
+    // next one ends; the next one's last CR must not be paired with it.
+    std::string strBuffer = "_" + std::string(32, 'q') + "\n";
+    CTextReader reader(eKernel);
+    reader.Take(&strBuffer[1], 33);
+    strBuffer.replace(1, 32, "\r" + std::string(30, 'q') + "\r");
+    const std::span<char> text = reader.Take(&strBuffer[1], 32);
+    std::string strText(text.begin(), text.end());
+    const std::span<char> rest = reader.Finish(&strBuffer[0]);
+    strText.append(rest.begin(), rest.end());
+    EXPECT_EQ(strText, "\r" + std::string(30, 'q') + "\r") << KernelName(eKernel);
+  }
 }
 
 TEST(TextReaderTest, StreamStopsAtTheFirstFailure) {
