@@ -25,7 +25,7 @@ class CScratchDir {
 // Writes strContent to strFile byte for byte, replacing it.
 void WriteFile(const std::filesystem::path& file, const std::string& strContent);
 
-// Returns the bytes of file; fails the test when it cannot be read.
+// Returns the bytes of file, or "<unreadable>" when it cannot be read.
 std::string ReadFile(const std::filesystem::path& file);
 
 // Returns every entry below dir: each relative name with its content ("<dir>"
