@@ -195,8 +195,11 @@ void ExpectFailuresLeaveTheDirectoryAsItWas(
   for (const auto& [strArg, strMessage] : cases) {
     CScratchDir dir;
     fs::create_directory("subdir");
-    WriteFile("busy.txt", strBig);
     fs::create_directories("busy.qzv/inside");
+    for (const std::string& strName :
+         {std::string("busy.txt"), std::string("big.txt"), kLongName}) {
+      WriteFile(strName, strBig);
+    }
 #ifndef _WIN32
     mkfifo("fifo", 0644);
     // A regular file whose first read fails: this process's unmapped page 0.
@@ -206,9 +209,7 @@ void ExpectFailuresLeaveTheDirectoryAsItWas(
     fs::create_directory("locked");
     WriteFile("locked/notes.txt", "abc");
     chmod("locked", 0555);
-    WriteFile("big.txt", strBig);
     WriteFile("big.qzv", "old");
-    WriteFile(kLongName, strBig);
     rlimit saved;
     getrlimit(RLIMIT_FSIZE, &saved);
     const rlimit small = {4096, saved.rlim_max};

@@ -2,15 +2,41 @@
 #define ROTFILE_TESTS_SCRATCH_DIR_H_
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
+#include <random>
 #include <string>
 
 // A new empty directory that is the working directory while the object lives;
 // it and everything in it are removed afterwards.
 class CScratchDir {
  public:
-  CScratchDir();
-  ~CScratchDir();
+  CScratchDir() : m_previous(std::filesystem::current_path()) {
+    // create_directory tells whether it made the directory, so a name that is
+    // already taken is simply followed by another; mkdtemp is POSIX only.
+    std::random_device device;
+    while (m_path.empty()) {
+      auto candidate =
+          std::filesystem::temp_directory_path() / ("rotfile-" + std::to_string(device()));
+      if (std::filesystem::create_directory(candidate)) m_path = candidate;
+    }
+    std::filesystem::permissions(m_path, std::filesystem::perms::owner_all);
+    std::filesystem::current_path(m_path);
+  }
+
+  ~CScratchDir() {
+    std::filesystem::current_path(m_previous);
+    std::error_code error;
+    // Directories a test made read-only must be writable again to be removed.
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(m_path, error)) {
+      if (entry.is_directory(error) && !entry.is_symlink(error)) {
+        std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::add, error);
+      }
+    }
+    std::filesystem::remove_all(m_path, error);
+  }
   CScratchDir(const CScratchDir&) = delete;
   CScratchDir& operator=(const CScratchDir&) = delete;
 
@@ -22,15 +48,34 @@ class CScratchDir {
   std::filesystem::path m_previous;
 };
 
-// Writes strContent to strFile byte for byte, replacing it.
-void WriteFile(const std::filesystem::path& file, const std::string& strContent);
+// Writes strContent to file byte for byte, replacing it.
+inline void WriteFile(const std::filesystem::path& file, const std::string& strContent) {
+  std::ofstream(file, std::ios::binary | std::ios::trunc) << strContent;
+}
 
 // Returns the bytes of file, or "<unreadable>" when it cannot be read.
-std::string ReadFile(const std::filesystem::path& file);
+inline std::string ReadFile(const std::filesystem::path& file) {
+  std::ifstream stream(file, std::ios::binary);
+  if (!stream) return "<unreadable>";
+  return {std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>()};
+}
 
 // Returns every entry below dir: each relative name with its content ("<dir>"
 // for a directory, "-> target" for a link, "<unreadable>" for a file that
 // cannot be read, "<other>" for anything else).
-std::map<std::string, std::string> Snapshot(const std::filesystem::path& dir);
+inline std::map<std::string, std::string> Snapshot(const std::filesystem::path& dir) {
+  std::map<std::string, std::string> entries;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(dir)) {
+    std::string& strContent = entries[std::filesystem::relative(entry.path(), dir).string()];
+    if (entry.is_symlink()) {
+      strContent = "-> " + std::filesystem::read_symlink(entry.path()).string();
+    } else if (entry.is_directory()) {
+      strContent = "<dir>";
+    } else {
+      strContent = entry.is_regular_file() ? ReadFile(entry.path()) : "<other>";
+    }
+  }
+  return entries;
+}
 
 #endif  // ROTFILE_TESTS_SCRATCH_DIR_H_
