@@ -33,10 +33,85 @@ struct SSlot {
   std::unique_ptr<char[]> pBuffer;
   std::span<char> text;
   CStatus status;
-  std::exception_ptr pError;  // What the reading step threw on the second thread.
+  std::exception_ptr pError;  // What the reading step threw, rethrown by the writing step.
   bool bFull = false;         // The read filled the whole chunk: more input may follow.
   bool bLast = false;
 };
+
+// The count of filled slots, which the two threads hand back and forth.
+class CHandover {
+ public:
+  // Waits until a slot is free to fill; returns false when stop is requested.
+  bool AwaitEmptySlot(const std::stop_token& stop) {
+    std::unique_lock lock(m_mutex);
+    return m_changed.wait(lock, stop, [this] { return m_nFilled < 2; });
+  }
+
+  // Waits until a slot has been filled.
+  void AwaitFilledSlot() {
+    std::unique_lock lock(m_mutex);
+    m_changed.wait(lock, [this] { return m_nFilled > 0; });
+  }
+
+  // Counts a slot as filled (+1) or emptied (-1) and wakes the other thread.
+  void Count(int nChange) {
+    {
+      std::lock_guard lock(m_mutex);
+      m_nFilled += nChange;
+    }
+    m_changed.notify_all();
+  }
+
+ private:
+  std::mutex m_mutex;
+  std::condition_variable_any m_changed;
+  int m_nFilled = 0;
+};
+
+// Reads the next chunk into the slot and turns it into converted text.
+void ReadChunk(const CTextCipher::ChunkReader& read, CTextReader& reader, const CTextCipher& cipher,
+               SSlot& slot) {
+  constexpr std::size_t kChunkSize = CTextCipher::kChunkSize;
+  if (!slot.pBuffer) slot.pBuffer = std::make_unique_for_overwrite<char[]>(kPage + kChunkSize);
+  char* const pChunk = ChunkIn(slot.pBuffer.get());
+  std::size_t nRead = 0;
+  slot.status = read(pChunk, kChunkSize, &nRead);
+  if (!slot.status.IsOk()) {
+    slot.text = {};
+  } else if (nRead == 0) {
+    slot.text = reader.Finish(slot.pBuffer.get());
+  } else {
+    slot.text = reader.Take(pChunk, nRead);
+  }
+  cipher.ConvertBuffer(slot.text);
+  slot.bFull = nRead == kChunkSize;
+  slot.bLast = !slot.status.IsOk() || nRead == 0 || reader.AtEnd();
+}
+
+// The reading step, the same on either thread. What it throws (memory
+// running out) is kept in the slot: on the second thread it would otherwise
+// end the process, and the writing step reports it as it would its own.
+void FillSlot(const CTextCipher::ChunkReader& read, CTextReader& reader, const CTextCipher& cipher,
+              SSlot& slot) {
+  try {
+    ReadChunk(read, reader, cipher, slot);
+  } catch (...) {
+    slot.pError = std::current_exception();
+    slot.bLast = true;
+  }
+}
+
+// Starts produce(stop, nSlot) on a thread of its own, or returns no thread
+// when none can be had (a process limit, a huge stack limit): the conversion
+// then goes on without it, only slower.
+template <typename Produce>
+std::jthread TryToStart(const Produce& produce, int nSlot) {
+  try {
+    return std::jthread(produce, nSlot);
+  } catch (const std::system_error&) {
+    return {};
+  }
+}
 
 }  // namespace
 
@@ -63,49 +138,14 @@ struct SSlot {
 CStatus CTextCipher::ConvertStream(const ChunkReader& read, const TextWriter& write) const {
   SSlot slots[2];
   CTextReader reader(m_eKernel);
-  // The reading step, the same on either thread: the next chunk, read into
-  // the slot and turned into converted text.
-  const auto fill = [&](SSlot& slot) {
-    if (!slot.pBuffer) slot.pBuffer = std::make_unique_for_overwrite<char[]>(kPage + kChunkSize);
-    char* const pChunk = ChunkIn(slot.pBuffer.get());
-    std::size_t nRead = 0;
-    slot.status = read(pChunk, kChunkSize, &nRead);
-    if (!slot.status.IsOk()) {
-      slot.text = {};
-    } else if (nRead == 0) {
-      slot.text = reader.Finish(slot.pBuffer.get());
-    } else {
-      slot.text = reader.Take(pChunk, nRead);
-    }
-    ConvertBuffer(slot.text);
-    slot.bFull = nRead == kChunkSize;
-    slot.bLast = !slot.status.IsOk() || nRead == 0 || reader.AtEnd();
-  };
+  const auto fill = [&](SSlot& slot) { FillSlot(read, reader, *this, slot); };
 
-  std::mutex mutex;
-  std::condition_variable_any filledOrEmptied;
-  int nFilled = 0;
-  // What the second thread throws (memory running out) is passed to this one,
-  // which reports it as it would its own.
+  CHandover handover;
   const auto produce = [&](const std::stop_token& stop, int i) {
-    for (;; i ^= 1) {
-      {
-        std::unique_lock lock(mutex);
-        if (!filledOrEmptied.wait(lock, stop, [&] { return nFilled < 2; })) return;
-      }
-      SSlot& slot = slots[i];
-      try {
-        fill(slot);
-      } catch (...) {
-        slot.pError = std::current_exception();
-        slot.bLast = true;
-      }
-      const bool bLast = slot.bLast;
-      {
-        std::lock_guard lock(mutex);
-        ++nFilled;
-      }
-      filledOrEmptied.notify_all();
+    for (; handover.AwaitEmptySlot(stop); i ^= 1) {
+      fill(slots[i]);
+      const bool bLast = slots[i].bLast;
+      handover.Count(+1);
       if (bLast) return;
     }
   };
@@ -116,33 +156,23 @@ CStatus CTextCipher::ConvertStream(const ChunkReader& read, const TextWriter& wr
 
   for (int i = 0;;) {
     if (producer.joinable()) {
-      std::unique_lock lock(mutex);
-      filledOrEmptied.wait(lock, [&] { return nFilled > 0; });
+      handover.AwaitFilledSlot();
     } else {
       fill(slots[i]);
-      ++nFilled;
+      handover.Count(+1);
       if (bMayStart && slots[i].bFull && !slots[i].bLast) {
         bMayStart = false;
-        try {
-          producer = std::jthread(produce, i ^ 1);
-        } catch (const std::system_error&) {
-          // No thread to spare (a process limit, a huge stack limit): the
-          // conversion goes on here, only slower.
-        }
+        producer = TryToStart(produce, i ^ 1);
       }
     }
     const SSlot& slot = slots[i];
     if (slot.pError) std::rethrow_exception(slot.pError);
     if (!slot.status.IsOk()) return slot.status;
-    if (!slot.text.empty()) {
-      if (CStatus status = write(slot.text); !status.IsOk()) return status;
+    if (CStatus status = slot.text.empty() ? CStatus() : write(slot.text); !status.IsOk()) {
+      return status;
     }
     if (slot.bLast) return {};
-    {
-      std::lock_guard lock(mutex);
-      --nFilled;
-    }
-    filledOrEmptied.notify_all();
+    handover.Count(-1);
     // On its own this thread reuses the one buffer.
     if (producer.joinable()) i ^= 1;
   }

@@ -8,7 +8,9 @@ namespace {
 
 // strerror_r comes in two kinds: the GNU one returns the text, which may lie
 // outside the buffer; the POSIX one fills the buffer and returns 0.
-[[maybe_unused]] const char* ErrorText(const char* pszText, const char*) { return pszText; }
+[[maybe_unused]] const char* ErrorText(const char* pszText, const char* /*pszBuffer*/) {
+  return pszText;
+}
 [[maybe_unused]] const char* ErrorText(int nResult, const char* pszBuffer) {
   return nResult == 0 ? pszBuffer : "";
 }

@@ -124,7 +124,7 @@ TEST(ProcessTest, SignalRemovesTheTemporaryFileKeepsTheOldOutputAndEndsBySignal)
     ASSERT_TRUE(bStarted) << strsignal(nSignal);
     // Whoever opened the file now would read all that follows, while the
     // output will be readable by others only once it is complete.
-    EXPECT_EQ(tempInfo.st_mode & 077, 0u) << "temporary file mode " << std::oct << tempInfo.st_mode;
+    EXPECT_EQ(tempInfo.st_mode & 077, 0U) << "temporary file mode " << std::oct << tempInfo.st_mode;
     EXPECT_EQ(EntryNames(), (std::set<std::string>{"big.qzv", "big.txt"})) << strsignal(nSignal);
     EXPECT_EQ(ReadFile("big.qzv"), "old") << strsignal(nSignal);
   }
@@ -147,6 +147,7 @@ TEST(ProcessTest, SimultaneousRunsEachWriteOneWholeConversion) {
   int gate[2];
   ASSERT_EQ(pipe(gate), 0);
   std::vector<pid_t> pids;
+  pids.reserve(inputs.size());
   for (const std::string& strIn : inputs) pids.push_back(StartRotfile(strIn.c_str(), gate[0]));
   EXPECT_EQ(write(gate[1], "gggggggg", 8), 8);
   close(gate[0]);
@@ -171,7 +172,8 @@ TEST(ProcessTest, InputUnderALeaseIsReadOnceTheLeaseIsGivenUp) {
   WriteFile("leased.txt", "abc");
   const int nFd = open("leased.txt", O_RDWR);
   // The holder is told of a break by SIGIO, whose default would end the test.
-  struct sigaction ignore = {}, saved = {};
+  struct sigaction ignore = {};
+  struct sigaction saved = {};
   ignore.sa_handler = SIG_IGN;
   sigaction(SIGIO, &ignore, &saved);
   if (fcntl(nFd, F_SETLEASE, F_WRLCK) != 0) {

@@ -37,7 +37,8 @@ struct SRun {
 // Runs the command in-process; a broken stdout fails every write to it.
 SRun RunRotfile(std::vector<const char*> args, bool bBrokenStdout = false) {
   args.insert(args.begin(), "rotfile");
-  std::ostringstream out, err;
+  std::ostringstream out;
+  std::ostringstream err;
   if (bBrokenStdout) out.setstate(std::ios::badbit);
   const int nStatus = RotfileMain(static_cast<int>(args.size()), args.data(), out, err);
   return {nStatus, out.str(), err.str()};
@@ -95,14 +96,14 @@ TEST(RotfileMainTest, ChoosesTheDirectionFromTheLastFourCharacters) {
   }
 }
 
-constexpr std::uintmax_t kGiB = std::uintmax_t{1} << 30;
+constexpr std::streamoff kGiB = std::streamoff{1} << 30;
 
 // Offsets past 2 GiB and 4 GiB overflow a signed and an unsigned 32-bit
 // count; both marks fall on a chunk edge. Bytes are planted in a sparse file
 // of zeros.
 TEST(RotfileMainTest, ConvertsAFileOfFiveGibibytesExactly) {
   struct SPlant {
-    std::uintmax_t nAt;  // Where the bytes go in the input.
+    std::streamoff nAt;  // Where the bytes go in the input.
     std::string strIn, strOut;
   } const kPlants[] = {
       {2 * kGiB - 1, "\r\n", "\n"}, {2 * kGiB + 5, "a\r\nb", "2\n3"},
@@ -116,7 +117,7 @@ TEST(RotfileMainTest, ConvertsAFileOfFiveGibibytesExactly) {
   if (error) GTEST_SKIP() << "the file system cannot hold a sparse 5 GiB file: " << error.message();
   {
     std::fstream file("big.txt", std::ios::binary | std::ios::in | std::ios::out);
-    for (const SPlant& p : kPlants) file.seekp(p.nAt).write(p.strIn.data(), p.strIn.size());
+    for (const SPlant& p : kPlants) file.seekp(p.nAt) << p.strIn;
     ASSERT_TRUE(file.flush());
   }
 #ifndef _WIN32
@@ -129,14 +130,14 @@ TEST(RotfileMainTest, ConvertsAFileOfFiveGibibytesExactly) {
   // Each plant lands where the CRs dropped before it put it: a count that
   // wrapped at a mark would move it, or fail the run.
   std::ifstream output("big.qzv", std::ios::binary);
-  std::uintmax_t nDropped = 0;
+  std::streamoff nDropped = 0;
   for (const SPlant& p : kPlants) {
     std::string strGot(p.strOut.size(), '?');
-    output.seekg(static_cast<std::streamoff>(p.nAt - nDropped)).read(strGot.data(), strGot.size());
+    output.seekg(p.nAt - nDropped).read(strGot.data(), std::ssize(strGot));
     EXPECT_EQ(strGot, p.strOut) << "planted at " << p.nAt;
-    nDropped += p.strIn.size() - p.strOut.size();
+    nDropped += std::ssize(p.strIn) - std::ssize(p.strOut);
   }
-  EXPECT_EQ(fs::file_size("big.qzv"), 5 * kGiB - nDropped);
+  EXPECT_EQ(fs::file_size("big.qzv"), static_cast<std::uintmax_t>(5 * kGiB - nDropped));
 }
 
 // Mode bits and the umask are POSIX notions; a symbolic link on Windows
