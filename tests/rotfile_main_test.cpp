@@ -49,50 +49,38 @@ constexpr char kUsage[] =
     "   rotfile <filename>\n\nDecrypt an .qzv file to ._zv ascii text file\n\n"
     "   rotfile <filename.qzv>\n";
 
-TEST(RotfileMainTest, NoArgumentPrintsTheUsageAndTwoOrMoreDoNothing) {
+// No argument prints the usage text, two or more do nothing, and one names
+// the input, whose last four characters choose the direction.
+TEST(RotfileMainTest, TheArgumentsDecideWhatIsDone) {
   struct {
     std::vector<const char*> args;
-    bool bBrokenStdout;
-    SRun expected;
+    const char* pszOut;  // The file written, if any.
+    SRun expected = {0, "", ""};
+    bool bBrokenStdout = false;
   } const kCases[] = {
-      {{}, false, {0, kUsage, ""}},
-      {{}, true, {1, "", "rotfile: standard output: write error\n"}},
-      {{"a.txt", "b.qzv"}, false, {0, "", ""}},
-      {{"a.txt", "a.txt", "a.txt"}, false, {0, "", ""}},
-  };
-  CScratchDir dir;
-  WriteFile("a.txt", "abc");
-  WriteFile("b.qzv", "234");
-  for (const auto& c : kCases) {
-    EXPECT_EQ(RunRotfile(c.args, c.bBrokenStdout), c.expected) << c.args.size() << " arguments";
-  }
-  EXPECT_EQ(Snapshot(dir.Path()),
-            (std::map<std::string, std::string>{{"a.txt", "abc"}, {"b.qzv", "234"}}));
-}
-
-TEST(RotfileMainTest, ChoosesTheDirectionFromTheLastFourCharacters) {
-  struct {
-    const char* pszIn;
-    const char* pszOut;
-  } const kCases[] = {
+      {{}, nullptr, {0, kUsage, ""}},
+      {{}, nullptr, {1, "", "rotfile: standard output: write error\n"}, true},
       // clang-format off
-      {"qzv", "qzv.qzv"},         {".qzv", "._zv"},            {"NOTES.QZV", "NOTES._zv"},
-      {"Notes.QzV", "Notes._zv"}, {"notes.qzvx", "notes.qzv"}, {"notes._zv", "notes.qzv"},
-      {"x.qzv.txt", "x.qzv.qzv"}, {"-n", "-n.qzv"},            {"dir.qzv/x", "dir.qzv/x.qzv"},
+      {{"a.txt", "b.qzv"}, nullptr},      {{"a.txt", "a.txt", "a.txt"}, nullptr},
+      {{"qzv"}, "qzv.qzv"},               {{".qzv"}, "._zv"},
+      {{"NOTES.QZV"}, "NOTES._zv"},       {{"Notes.QzV"}, "Notes._zv"},
+      {{"notes.qzvx"}, "notes.qzv"},      {{"notes._zv"}, "notes.qzv"},
+      {{"x.qzv.txt"}, "x.qzv.qzv"},       {{"-n"}, "-n.qzv"},
+      {{"dir.qzv/x"}, "dir.qzv/x.qzv"},
 #ifdef _WIN32
-      {"dir.qzv\\x.QZV", "dir.qzv/x._zv"},
+      {{"dir.qzv\\x.QZV"}, "dir.qzv/x._zv"},
 #endif
       // clang-format on
   };
   for (const auto& c : kCases) {
     CScratchDir dir;
     fs::create_directory("dir.qzv");
-    WriteFile(c.pszIn, "abc\r\nabc");
+    for (const char* pszArg : c.args) WriteFile(pszArg, "abc\r\nabc");
     auto expected = Snapshot(dir.Path());
-    expected[fs::path(c.pszOut).lexically_normal().string()] = "234\n234";
+    if (c.pszOut != nullptr) expected[fs::path(c.pszOut).lexically_normal().string()] = "234\n234";
 
-    EXPECT_EQ(RunRotfile({c.pszIn}), (SRun{0, "", ""})) << c.pszIn;
-    EXPECT_EQ(Snapshot(dir.Path()), expected) << c.pszIn;
+    EXPECT_EQ(RunRotfile(c.args, c.bBrokenStdout), c.expected) << testing::PrintToString(c.args);
+    EXPECT_EQ(Snapshot(dir.Path()), expected) << testing::PrintToString(c.args);
   }
 }
 

@@ -60,20 +60,15 @@ inline std::string ReadFile(const std::filesystem::path& file) {
   return {std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>()};
 }
 
-// Returns every entry below dir: each relative name with its content ("<dir>"
-// for a directory, "-> target" for a link, "<unreadable>" for a file that
-// cannot be read, "<other>" for anything else).
+// Returns every entry below dir: each relative name with its content ("-> "
+// and the target for a link, "<other>" for anything but a regular file).
 inline std::map<std::string, std::string> Snapshot(const std::filesystem::path& dir) {
   std::map<std::string, std::string> entries;
   for (const auto& entry : std::filesystem::recursive_directory_iterator(dir)) {
-    std::string& strContent = entries[std::filesystem::relative(entry.path(), dir).string()];
-    if (entry.is_symlink()) {
-      strContent = "-> " + std::filesystem::read_symlink(entry.path()).string();
-    } else if (entry.is_directory()) {
-      strContent = "<dir>";
-    } else {
-      strContent = entry.is_regular_file() ? ReadFile(entry.path()) : "<other>";
-    }
+    entries[std::filesystem::relative(entry.path(), dir).string()] =
+        entry.is_symlink()        ? "-> " + std::filesystem::read_symlink(entry.path()).string()
+        : entry.is_regular_file() ? ReadFile(entry.path())
+                                  : "<other>";
   }
   return entries;
 }
