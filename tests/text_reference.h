@@ -1,38 +1,58 @@
 #ifndef ROTFILE_TESTS_TEXT_REFERENCE_H_
 #define ROTFILE_TESTS_TEXT_REFERENCE_H_
 
+#include <algorithm>
+#include <cstring>
+#include <span>
 #include <string>
 #include <string_view>
 
-// Plain references that the fast code must always agree with.
+#include "cipher/text_cipher.h"
+
+// Plain references that the fast code must always agree with, and a way to
+// run the fast code on bytes in memory.
 
 // The text that reading raw in text mode gives, found the plain way over the
-// whole buffer: cut at the first Ctrl-Z, then turn each CR LF into LF. The
-// chunked reader must always agree with it.
+// whole buffer: cut at the first Ctrl-Z, then drop the CR of each CR LF.
 inline std::string ReadAsText(std::string_view raw) {
-  raw = raw.substr(0, raw.find('\x1a'));
-  std::string strText;
-  for (std::size_t i = 0; i < raw.size(); ++i) {
-    if (raw[i] != '\r' || i + 1 == raw.size() || raw[i + 1] != '\n') strText += raw[i];
-  }
+  std::string strText(raw.substr(0, raw.find('\x1a')));
+  for (std::size_t i = 0; (i = strText.find("\r\n", i)) != std::string::npos;) strText.erase(i, 1);
   return strText;
 }
 
 // The conversion of one byte, step by step as documented: the byte as a
-// signed code, tested against the window from below, then above, then the
-// split between the two halves. The default window is base 31, width 94.
+// signed code, left alone outside the window, moved up by half the width in
+// the window's lower half and wrapped around in its upper half. The default
+// window is base 31, width 94.
 inline char ReferenceConvert(char chByte, int nBase = 31, int nWidth = 94) {
-  const int nShift = nWidth / 2;
-  int ch = static_cast<signed char>(chByte);  // NOLINT(bugprone-signed-char-misuse): a signed code
-  // NOLINTNEXTLINE(bugprone-branch-clone): each step of the rule stays a step of its own
-  if (ch <= nBase) {
-  } else if (ch > nBase + nWidth) {
-  } else if (ch <= nBase + nShift) {
-    ch += nShift;
-  } else {
-    ch = nBase + (ch + nShift - nBase) % nWidth;
-  }
-  return static_cast<char>(ch & 0xff);
+  const int ch = static_cast<signed char>(chByte);  // NOLINT(bugprone-signed-char-misuse)
+  if (ch <= nBase || ch > nBase + nWidth) return chByte;
+  if (ch <= nBase + nWidth / 2) return static_cast<char>(ch + nWidth / 2);
+  return static_cast<char>(nBase + (ch + nWidth / 2 - nBase) % nWidth);
+}
+
+// Converts raw with eKernel through CTextCipher::ConvertStream as if it were
+// a file whose reads deliver at most reads[0], reads[1], ... bytes in turn,
+// over again from the start (as many as asked when reads is empty), so the
+// caller chooses where the chunk edges fall. Returns the converted text, or
+// the message of the failure when the stream fails.
+inline std::string ConvertInReads(std::string_view raw, std::span<const std::size_t> reads,
+                                  EKernel eKernel) {
+  std::size_t nPos = 0, nReads = 0;
+  std::string strOut;
+  const CStatus status = CTextCipher().SetKernel(eKernel).ConvertStream(
+      [&](char* pBuffer, std::size_t nMax, std::size_t* pnRead) {
+        if (!reads.empty()) nMax = std::min(nMax, reads[nReads++ % reads.size()]);
+        *pnRead = std::min(nMax, raw.size() - nPos);
+        std::memcpy(pBuffer, raw.data() + nPos, *pnRead);
+        nPos += *pnRead;
+        return CStatus();
+      },
+      [&](std::span<const char> text) {
+        strOut.append(text.begin(), text.end());
+        return CStatus();
+      });
+  return status.IsOk() ? strOut : "stream failed: " + status.Message();
 }
 
 #endif  // ROTFILE_TESTS_TEXT_REFERENCE_H_
