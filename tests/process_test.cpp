@@ -26,11 +26,7 @@ namespace {
 // The signals that end a process by default and that rotfile must catch to
 // remove its temporary file.
 constexpr int kTerminatingSignals[] = {SIGINT,  SIGTERM, SIGHUP,  SIGQUIT,   SIGPIPE, SIGALRM,
-                                       SIGUSR1, SIGUSR2, SIGXCPU, SIGVTALRM, SIGPROF,
-#ifdef SIGPOLL
-                                       SIGPOLL
-#endif
-};
+                                       SIGUSR1, SIGUSR2, SIGXCPU, SIGVTALRM, SIGPROF, SIGPOLL};
 
 // Starts the rotfile binary with the one argument lpszArg, as a user's shell
 // would: kTerminatingSignals unblocked and at their default actions but
@@ -163,13 +159,10 @@ TEST(ProcessTest, InputUnderALeaseIsReadOnceTheLeaseIsGivenUp) {
   WriteFile("leased.txt", "abc");
   const int nFd = open("leased.txt", O_RDWR);
   // The holder is told of a break by SIGIO, whose default would end the test.
-  struct sigaction ignore = {};
-  struct sigaction saved = {};
-  ignore.sa_handler = SIG_IGN;
-  sigaction(SIGIO, &ignore, &saved);
+  const sighandler_t previous = signal(SIGIO, SIG_IGN);
   if (fcntl(nFd, F_SETLEASE, F_WRLCK) != 0) {
     close(nFd);
-    sigaction(SIGIO, &saved, nullptr);
+    signal(SIGIO, previous);
     GTEST_SKIP() << "this file system grants no lease: " << strerror(errno);
   }
   const pid_t nPid = StartRotfile("leased.txt");
@@ -181,7 +174,7 @@ TEST(ProcessTest, InputUnderALeaseIsReadOnceTheLeaseIsGivenUp) {
   fcntl(nFd, F_SETLEASE, F_UNLCK);
   close(nFd);
   EXPECT_TRUE(EndsBy(nPid));
-  sigaction(SIGIO, &saved, nullptr);
+  signal(SIGIO, previous);
   EXPECT_EQ(ReadFile("leased.qzv"), "234");
 }
 

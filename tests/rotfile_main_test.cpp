@@ -15,6 +15,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "os/status.h"
@@ -24,15 +25,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct SRun {
-  int nStatus;
-  std::string strOut, strErr;
-  bool operator==(const SRun&) const = default;
-  friend void PrintTo(const SRun& run, std::ostream* pOut) {
-    *pOut << "status " << run.nStatus << ", out " << testing::PrintToString(run.strOut) << ", err "
-          << testing::PrintToString(run.strErr);
-  }
-};
+// Exit status, standard output and standard error of a run.
+using SRun = std::tuple<int, std::string, std::string>;
 
 // Runs the command in-process; a broken stdout fails every write to it.
 SRun RunRotfile(std::vector<const char*> args, bool bBrokenStdout = false) {
@@ -44,45 +38,12 @@ SRun RunRotfile(std::vector<const char*> args, bool bBrokenStdout = false) {
   return {nStatus, out.str(), err.str()};
 }
 
+const SRun kDone = {0, "", ""};
+
 constexpr char kUsage[] =
     "\nOptions:\n----------------------------------\n\nEncrypt an ascii text file to .qzv file\n\n"
     "   rotfile <filename>\n\nDecrypt an .qzv file to ._zv ascii text file\n\n"
     "   rotfile <filename.qzv>\n";
-
-// No argument prints the usage text, two or more do nothing, and one names
-// the input, whose last four characters choose the direction.
-TEST(RotfileMainTest, TheArgumentsDecideWhatIsDone) {
-  struct {
-    std::vector<const char*> args;
-    const char* pszOut;  // The file written, if any.
-    SRun expected = {0, "", ""};
-    bool bBrokenStdout = false;
-  } const kCases[] = {
-      {{}, nullptr, {0, kUsage, ""}},
-      {{}, nullptr, {1, "", "rotfile: standard output: write error\n"}, true},
-      // clang-format off
-      {{"a.txt", "b.qzv"}, nullptr},      {{"a.txt", "a.txt", "a.txt"}, nullptr},
-      {{"qzv"}, "qzv.qzv"},               {{".qzv"}, "._zv"},
-      {{"NOTES.QZV"}, "NOTES._zv"},       {{"Notes.QzV"}, "Notes._zv"},
-      {{"notes.qzvx"}, "notes.qzv"},      {{"notes._zv"}, "notes.qzv"},
-      {{"x.qzv.txt"}, "x.qzv.qzv"},       {{"-n"}, "-n.qzv"},
-      {{"dir.qzv/x"}, "dir.qzv/x.qzv"},
-#ifdef _WIN32
-      {{"dir.qzv\\x.QZV"}, "dir.qzv/x._zv"},
-#endif
-      // clang-format on
-  };
-  for (const auto& c : kCases) {
-    CScratchDir dir;
-    fs::create_directory("dir.qzv");
-    for (const char* pszArg : c.args) WriteFile(pszArg, "abc\r\nabc");
-    auto expected = Snapshot(dir.Path());
-    if (c.pszOut != nullptr) expected[fs::path(c.pszOut).lexically_normal().string()] = "234\n234";
-
-    EXPECT_EQ(RunRotfile(c.args, c.bBrokenStdout), c.expected) << testing::PrintToString(c.args);
-    EXPECT_EQ(Snapshot(dir.Path()), expected) << testing::PrintToString(c.args);
-  }
-}
 
 constexpr std::streamoff kGiB = std::streamoff{1} << 30;
 
@@ -103,17 +64,15 @@ TEST(RotfileMainTest, ConvertsAFileOfFiveGibibytesExactly) {
   std::error_code error;
   fs::resize_file("big.txt", 5 * kGiB, error);
   if (error) GTEST_SKIP() << "the file system cannot hold a sparse 5 GiB file: " << error.message();
-  {
-    std::fstream file("big.txt", std::ios::binary | std::ios::in | std::ios::out);
-    for (const SPlant& p : kPlants) file.seekp(p.nAt) << p.strIn;
-    ASSERT_TRUE(file.flush());
-  }
+  std::fstream file("big.txt", std::ios::binary | std::ios::in | std::ios::out);
+  for (const SPlant& p : kPlants) file.seekp(p.nAt) << p.strIn;
+  ASSERT_TRUE(file.flush());
 #ifndef _WIN32
   // A date past 2038 does not fit a 32-bit time_t either.
   const timespec after2038[2] = {{std::int64_t{1} << 32, 0}, {std::int64_t{1} << 32, 0}};
   ASSERT_EQ(utimensat(AT_FDCWD, "big.txt", after2038, 0), 0);
 #endif
-  ASSERT_EQ(RunRotfile({"big.txt"}), (SRun{0, "", ""}));
+  ASSERT_EQ(RunRotfile({"big.txt"}), kDone);
 
   // Each plant lands where the CRs dropped before it put it: a count that
   // wrapped at a mark would move it, or fail the run.
@@ -153,7 +112,7 @@ TEST(RotfileMainTest, GivesTheOutputTheModeOfTheReplacedFileOrOfTheInput) {
     if (c.pszExisting == std::string_view("link")) fs::create_symlink("victim", "notes.qzv");
     if (c.pszExisting == std::string_view("file")) fs::rename("victim", "notes.qzv");
 
-    ASSERT_EQ(RunRotfile({"notes.txt"}).nStatus, 0);
+    ASSERT_EQ(RunRotfile({"notes.txt"}), kDone);
     EXPECT_EQ(Snapshot(dir.Path())["notes.qzv"], "234") << c.nInput;
     EXPECT_EQ(fs::status("notes.qzv").permissions(), fs::perms(c.nExpected)) << c.nInput;
     EXPECT_EQ(Snapshot(dir.Path())["victim"],
@@ -163,31 +122,29 @@ TEST(RotfileMainTest, GivesTheOutputTheModeOfTheReplacedFileOrOfTheInput) {
 }
 #endif
 
-#ifdef _WIN32
-// The system's words differ between Windows versions, languages and Wine,
-// so the expected line is built from the error code the failure must carry.
-std::string SystemMessage(const char* pszFile, unsigned long nError) {
-  return "rotfile: " + CStatus::FromWindowsError(pszFile, nError).Message() + "\n";
-}
-#endif
-
 // An input name whose output name is too long for any common file system.
 const std::string kLongName(253, 'n');
 
-// Runs the command on each argument in a directory that holds every kind of
-// trouble, under a file-size limit below the inputs' size (so that a failure
-// found only after the conversion would show as "File too large"), and
-// expects exit 1, the message alone, and the directory exactly as it was.
-void ExpectFailuresLeaveTheDirectoryAsItWas(
-    std::initializer_list<std::pair<std::string, std::string>> cases) {
-  const std::string strBig(100000, 'x');
-  for (const auto& [strArg, strMessage] : cases) {
+struct SCase {
+  std::vector<const char*> args;
+  SRun expected;
+  const char* pszOut = nullptr;  // The file written, if any: the args hold "abc\r\nabc".
+  bool bBrokenStdout = false;
+};
+
+// Runs the command for each case in a directory that holds every kind of
+// trouble, under a file-size limit below the size of the inputs there (so a
+// failure found only after the conversion would show as "File too large"),
+// and expects its output, and the directory as it was but for the file it
+// writes.
+void ExpectRuns(std::initializer_list<SCase> cases) {
+  for (const SCase& c : cases) {
     CScratchDir dir;
-    fs::create_directory("subdir");
     fs::create_directories("busy.qzv/inside");
+    fs::create_directory("dir.qzv");
     for (const std::string& strName :
          {std::string("busy.txt"), std::string("big.txt"), kLongName}) {
-      WriteFile(strName, strBig);
+      WriteFile(strName, std::string(100000, 'x'));
     }
 #ifndef _WIN32
     mkfifo("fifo", 0644);
@@ -203,40 +160,75 @@ void ExpectFailuresLeaveTheDirectoryAsItWas(
     getrlimit(RLIMIT_FSIZE, &saved);
     const rlimit small = {4096, saved.rlim_max};
 #endif
-    const auto before = Snapshot(dir.Path());
+    if (c.pszOut != nullptr || c.args.size() > 1) {
+      for (const char* pszArg : c.args) WriteFile(pszArg, "abc\r\nabc");
+    }
+    auto expected = Snapshot(dir.Path());
+    if (c.pszOut != nullptr) expected[fs::path(c.pszOut).lexically_normal().string()] = "234\n234";
 #ifndef _WIN32
     setrlimit(RLIMIT_FSIZE, &small);
 #endif
-    EXPECT_EQ(RunRotfile({strArg.c_str()}), (SRun{1, "", strMessage})) << strArg;
+    EXPECT_EQ(RunRotfile(c.args, c.bBrokenStdout), c.expected) << testing::PrintToString(c.args);
 #ifndef _WIN32
     setrlimit(RLIMIT_FSIZE, &saved);
+    chmod("locked", 0755);  // For the scratch directory's removal.
 #endif
-    EXPECT_EQ(Snapshot(dir.Path()), before) << strArg;
+    EXPECT_EQ(Snapshot(dir.Path()), expected) << testing::PrintToString(c.args);
   }
 }
 
-TEST(RotfileMainTest, FailuresReportTheFileAndLeaveTheDirectoryAsItWas) {
-  ExpectFailuresLeaveTheDirectoryAsItWas({
+// No argument prints the usage text, two or more do nothing, and one names
+// the input, whose last four characters choose the direction.
+TEST(RotfileMainTest, TheArgumentsDecideWhatIsDone) {
+  ExpectRuns({
+      {{}, {0, kUsage, ""}},
+      {{}, {1, "", "rotfile: standard output: write error\n"}, nullptr, true},
+      // clang-format off
+      {{"a.txt", "b.qzv"}, kDone},              {{"a.txt", "a.txt", "a.txt"}, kDone},
+      {{"qzv"}, kDone, "qzv.qzv"},              {{".qzv"}, kDone, "._zv"},
+      {{"NOTES.QZV"}, kDone, "NOTES._zv"},      {{"Notes.QzV"}, kDone, "Notes._zv"},
+      {{"notes.qzvx"}, kDone, "notes.qzv"},     {{"notes._zv"}, kDone, "notes.qzv"},
+      {{"x.qzv.txt"}, kDone, "x.qzv.qzv"},      {{"-n"}, kDone, "-n.qzv"},
+      {{"dir.qzv/x"}, kDone, "dir.qzv/x.qzv"},
 #ifdef _WIN32
-      {"", SystemMessage("", ERROR_PATH_NOT_FOUND)},
-      {"subdir", "rotfile: subdir: is a directory\n"},
-      {"NUL", "rotfile: NUL: not a regular file\n"},
-      {"busy.txt", "rotfile: busy.qzv: is a directory\n"},
-      {"no\nsuch\x1b[31m", SystemMessage("no\nsuch\x1b[31m", ERROR_INVALID_NAME)},
+      {{"dir.qzv\\x.QZV"}, kDone, "dir.qzv/x._zv"},
+#endif
+      // clang-format on
+  });
+}
+
+// Exit 1, one line on stderr, the directory as it was. On Windows the
+// system's words differ between versions, languages and Wine, so the line is
+// built from the error code the failure must carry.
+SRun Failure(const std::string& strMessage) { return {1, "", "rotfile: " + strMessage + "\n"}; }
+#ifdef _WIN32
+SRun Failure(const char* pszFile, unsigned long nError) {
+  return Failure(CStatus::FromWindowsError(pszFile, nError).Message());
+}
+#endif
+
+TEST(RotfileMainTest, FailuresReportTheFileAndLeaveTheDirectoryAsItWas) {
+  ExpectRuns({
+#ifdef _WIN32
+      {{""}, Failure("", ERROR_PATH_NOT_FOUND)},
+      {{"dir.qzv"}, Failure("dir.qzv: is a directory")},
+      {{"NUL"}, Failure("NUL: not a regular file")},
+      {{"busy.txt"}, Failure("busy.qzv: is a directory")},
+      {{"no\nsuch\x1b[31m"}, Failure("no\nsuch\x1b[31m", ERROR_INVALID_NAME)},
 #else
-      {"", "rotfile: : No such file or directory\n"},
-      {"subdir", "rotfile: subdir: Is a directory\n"},
-      {"fifo", "rotfile: fifo: not a regular file\n"},
-      {"mem.txt", "rotfile: mem.txt: Input/output error\n"},
-      {"busy.txt", "rotfile: busy.qzv: Is a directory\n"},
-      {"big.txt", "rotfile: big.qzv: File too large\n"},
-      {kLongName, "rotfile: " + kLongName + ".qzv: File name too long\n"},
+      {{""}, Failure(": No such file or directory")},
+      {{"dir.qzv"}, Failure("dir.qzv: Is a directory")},
+      {{"fifo"}, Failure("fifo: not a regular file")},
+      {{"mem.txt"}, Failure("mem.txt: Input/output error")},
+      {{"busy.txt"}, Failure("busy.qzv: Is a directory")},
+      {{"big.txt"}, Failure("big.qzv: File too large")},
+      {{kLongName.c_str()}, Failure(kLongName + ".qzv: File name too long")},
       // Control characters and bytes that do not print are quoted; UTF-8 is not.
-      {"no\nsuch\x1b[31m", "rotfile: $'no\\nsuch\\033[31m': No such file or directory\n"},
-      {"it's\\\xff\xc2\x9b\xe2\x82",
-       "rotfile: $'it\\'s\\\\\\377\\302\\233\\342\\202': No such file or directory\n"},
-      {"na\xc3\xafve \xe2\x82\xac",
-       "rotfile: na\xc3\xafve \xe2\x82\xac: No such file or directory\n"},
+      {{"no\nsuch\x1b[31m"}, Failure("$'no\\nsuch\\033[31m': No such file or directory")},
+      {{"it's\\\xff\xc2\x9b\xe2\x82"},
+       Failure("$'it\\'s\\\\\\377\\302\\233\\342\\202': No such file or directory")},
+      {{"na\xc3\xafve \xe2\x82\xac"},
+       Failure("na\xc3\xafve \xe2\x82\xac: No such file or directory")},
 #endif
   });
 }
@@ -246,9 +238,9 @@ TEST(RotfileMainTest, FailuresReportTheFileAndLeaveTheDirectoryAsItWas) {
 #ifndef _WIN32
 TEST(RotfileMainTest, PermissionFailuresReportTheFileAndLeaveTheDirectoryAsItWas) {
   if (geteuid() == 0) GTEST_SKIP() << "running as root, whom file permissions do not bind";
-  ExpectFailuresLeaveTheDirectoryAsItWas({
-      {"blocked.qzv", "rotfile: blocked.qzv: Permission denied\n"},
-      {"locked/notes.txt", "rotfile: locked/notes.qzv: Permission denied\n"},
+  ExpectRuns({
+      {{"blocked.qzv"}, Failure("blocked.qzv: Permission denied")},
+      {{"locked/notes.txt"}, Failure("locked/notes.qzv: Permission denied")},
   });
 }
 #endif

@@ -28,13 +28,6 @@ class CScratchDir {
   ~CScratchDir() {
     std::filesystem::current_path(m_previous);
     std::error_code error;
-    // Directories a test made read-only must be writable again to be removed.
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(m_path, error)) {
-      if (entry.is_directory(error) && !entry.is_symlink(error)) {
-        std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_all,
-                                     std::filesystem::perm_options::add, error);
-      }
-    }
     std::filesystem::remove_all(m_path, error);
   }
   CScratchDir(const CScratchDir&) = delete;
