@@ -51,7 +51,8 @@ TEST(TextReaderTest, FullChunksGiveTheSameTextWhereverTheChunkEdgesFall) {
 #ifdef __GLIBC__
   // A second thread that cannot start, for want of a stack that can be
   // mapped, leaves the work to the calling thread.
-  pthread_attr_t before, huge;
+  pthread_attr_t before;
+  pthread_attr_t huge;
   pthread_getattr_default_np(&before);
   pthread_getattr_default_np(&huge);
   pthread_attr_setstacksize(&huge, SIZE_MAX / 2);

@@ -38,7 +38,8 @@ inline char ReferenceConvert(char chByte, int nBase = 31, int nWidth = 94) {
 // the message of the failure when the stream fails.
 inline std::string ConvertInReads(std::string_view raw, std::span<const std::size_t> reads,
                                   EKernel eKernel) {
-  std::size_t nPos = 0, nReads = 0;
+  std::size_t nPos = 0;
+  std::size_t nReads = 0;
   std::string strOut;
   const CStatus status = CTextCipher().SetKernel(eKernel).ConvertStream(
       [&](char* pBuffer, std::size_t nMax, std::size_t* pnRead) {
