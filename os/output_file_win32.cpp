@@ -38,7 +38,7 @@ COutputFile::~COutputFile() { Discard(); }
 
 // The mode is a POSIX notion: the file takes the directory's access control
 // list, as every new file there does.
-CStatus COutputFile::Create(const char* lpszFile, unsigned) {
+CStatus COutputFile::Create(const char* lpszFile, unsigned /*nSourceMode*/) {
   m_strName = lpszFile;
   // Converted once here; the rename and the cleanup use the wide names.
   if (CStatus status = ToWideName(lpszFile, &m_strWideName); !status.IsOk()) return status;
