@@ -29,7 +29,7 @@ CStatus CTextCipher::EncodeFile(const char* lpszInFile, const char* lpszOutFile)
   CInputFile input;
   if (CStatus status = input.Open(lpszInFile); !status.IsOk()) return status;
   COutputFile output;
-  if (CStatus status = output.Create(lpszOutFile, input.Mode()); !status.IsOk()) return status;
+  if (CStatus status = output.Create(lpszOutFile, input); !status.IsOk()) return status;
   CStatus status = ConvertStream(ReadFrom(input), [&](std::span<const char> text) {
     return output.Write(text.data(), text.size());
   });

@@ -2,9 +2,18 @@
 #define ROTFILE_OS_INPUT_FILE_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "os/status.h"
+
+// Tells files apart: two names lead to one file exactly when their ids are
+// equal, whatever links join them.
+struct SFileId {
+  std::uint64_t nVolume = 0;  // The device or volume that holds the file.
+  std::uint64_t nFile = 0;    // The file's number on that volume.
+  bool operator==(const SFileId&) const = default;
+};
 
 // A regular file opened for reading raw bytes from start to end. The file is
 // closed when the object is destroyed.
@@ -30,8 +39,15 @@ class CInputFile {
   // REQUIRES: Open succeeded.
   unsigned Mode() const;
 
+  // Returns the id of the open file. REQUIRES: Open succeeded.
+  SFileId Id() const { return m_id; }
+
+  // Returns the name the file was opened by.
+  const std::string& Name() const { return m_strName; }
+
  private:
   std::string m_strName;
+  SFileId m_id;
 #ifdef _WIN32
   void* m_hFile = nullptr;  // The open file's HANDLE; null when none is open.
 #else

@@ -64,6 +64,7 @@ CStatus CInputFile::Open(const char* lpszFile) {
   close(nPathFd);
   if (!status.IsOk()) return status;
   m_nMode = info.st_mode;
+  m_id = {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
   posix_fadvise(m_nFd, 0, 0, POSIX_FADV_SEQUENTIAL);
   return {};
 }

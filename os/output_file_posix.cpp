@@ -4,76 +4,135 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <string>
 #include <utility>
 
 #include "os/output_file.h"
 #include "os/path.h"
+#include "os/quoted_name.h"
 #include "os/signal_cleanup_posix.h"
 #include "os/temp_name.h"
 
 namespace {
 
-// Finds, before any byte is converted, what would only make the final rename
-// fail: a directory at the output name, or a final component longer than its
-// directory allows. Stores in *pnMode the mode the output is to get: a file
-// being replaced keeps its permission bits; a new name (or a link, which is
-// replaced and must not steer the mode) gets the input's read and write bits
-// less the umask, as cp gives a new file.
-CStatus CheckOutputName(const std::string& strName, unsigned nSourceMode, unsigned* pnMode) {
-  // Every file system takes names of _POSIX_NAME_MAX bytes, so the question
-  // costs a call only for longer ones.
-  const std::size_t nStart = FinalComponentStart(strName);
-  if (strName.size() - nStart > _POSIX_NAME_MAX) {
-    const std::string strDir = nStart == 0 ? std::string(".") : strName.substr(0, nStart);
-    const long nMax = pathconf(strDir.c_str(), _PC_NAME_MAX);
-    if (nMax > 0 && strName.size() - nStart > static_cast<std::size_t>(nMax)) {
-      return CStatus::FromErrno(strName, ENAMETOOLONG);
-    }
-  }
-  struct stat existing;
-  if (lstat(strName.c_str(), &existing) == 0) {
-    if (S_ISDIR(existing.st_mode)) return CStatus::FromErrno(strName, EISDIR);
-    if (S_ISREG(existing.st_mode)) {
-      *pnMode = existing.st_mode & 0777;
-      return {};
-    }
-  } else if (errno != ENOENT) {
-    return CStatus::FromErrno(strName, errno);
-  }
+// The directory is only ever searched and written through, never listed, so
+// it is opened in a way that needs no permission to read it, where there is
+// one.
+#if defined(O_PATH)
+constexpr int kDirectoryAccess = O_PATH;
+#elif defined(O_SEARCH)
+constexpr int kDirectoryAccess = O_SEARCH;
+#else
+constexpr int kDirectoryAccess = O_RDONLY;
+#endif
+
+SFileId IdOf(const struct stat& info) {
+  return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+}
+
+// The mode a new output gets: the source's read and write bits less the
+// umask, as cp gives a new file.
+unsigned NewFileMode(unsigned nSourceMode) {
   // The umask can only be read by setting it; no other thread runs yet.
   const mode_t nUmask = umask(0);
   umask(nUmask);
-  *pnMode = nSourceMode & 0666 & ~nUmask;
-  return {};
+  return nSourceMode & 0666 & ~nUmask;
+}
+
+// Whether the existing file at pszName (as lstat describes it) is the
+// source, under its own name or at the end of a link.
+bool IsSource(int nDirFd, const char* pszName, const struct stat& existing,
+              const CInputFile& source) {
+  struct stat target;
+  return IdOf(existing) == source.Id() ||
+         (S_ISLNK(existing.st_mode) && fstatat(nDirFd, pszName, &target, 0) == 0 &&
+          IdOf(target) == source.Id());
+}
+
+// In a sticky directory only the owner of a file (or of the directory, or
+// root) may replace it: the rename would be refused after all the work.
+bool IsGuardedBySticky(int nDirFd, const struct stat& existing) {
+  struct stat dir;
+  const uid_t nUser = geteuid();
+  return existing.st_uid != nUser && nUser != 0 && fstat(nDirFd, &dir) == 0 &&
+         (dir.st_mode & S_ISVTX) != 0 && dir.st_uid != nUser;
 }
 
 }  // namespace
 
-COutputFile::~COutputFile() { Discard(); }
+COutputFile::~COutputFile() {
+  Discard();
+  if (m_nDirFd >= 0) close(m_nDirFd);
+}
 
-CStatus COutputFile::Create(const char* lpszFile, unsigned nSourceMode) {
+// Everything that would only make the final rename fail is found before any
+// byte is converted.
+CStatus COutputFile::Create(const char* lpszFile, const CInputFile& source) {
   m_strName = lpszFile;
-  if (CStatus status = CheckOutputName(m_strName, nSourceMode, &m_nMode); !status.IsOk()) {
-    return status;
+  const std::size_t nStart = FinalComponentStart(m_strName);
+  const char* const pszName = lpszFile + nStart;
+  const std::string strDir = nStart == 0 ? std::string(".") : m_strName.substr(0, nStart);
+  m_nDirFd = open(strDir.c_str(), kDirectoryAccess | O_DIRECTORY | O_CLOEXEC);
+  if (m_nDirFd < 0) return CStatus::FromErrno(m_strName, errno);
+
+  // Only the final component has to fit its directory. Every file system
+  // takes names of _POSIX_NAME_MAX bytes, so the question costs a call only
+  // for longer ones.
+  if (m_strName.size() - nStart > _POSIX_NAME_MAX) {
+    const long nMax = fpathconf(m_nDirFd, _PC_NAME_MAX);
+    if (nMax > 0 && m_strName.size() - nStart > static_cast<std::size_t>(nMax)) {
+      return CStatus::FromErrno(m_strName, ENAMETOOLONG);
+    }
+  }
+
+  // A replaced file hands on its mode and group only when it is the user's
+  // own: a file planted by someone else must not open up the output to them.
+  // A link is replaced, never followed, and steers nothing.
+  const unsigned nNewMode = NewFileMode(source.Mode());
+  m_nMode = nNewMode;
+  gid_t nKeptGroup = static_cast<gid_t>(-1);
+  struct stat existing;
+  if (fstatat(m_nDirFd, pszName, &existing, AT_SYMLINK_NOFOLLOW) == 0) {
+    if (S_ISDIR(existing.st_mode)) return CStatus::FromErrno(m_strName, EISDIR);
+    if (IsSource(m_nDirFd, pszName, existing, source)) {
+      return CStatus::Failure(m_strName, "is the same file as " + QuotedName(source.Name()));
+    }
+    if (IsGuardedBySticky(m_nDirFd, existing)) {
+      return CStatus::Failure(m_strName, "owned by another user in a sticky directory");
+    }
+    if (S_ISREG(existing.st_mode) && existing.st_uid == geteuid()) {
+      m_nMode = existing.st_mode & 0777;
+      nKeptGroup = existing.st_gid;
+    }
+  } else if (errno != ENOENT) {
+    return CStatus::FromErrno(m_strName, errno);
   }
 
   CSignalHold hold;
   // O_EXCL never opens a file that is already there, a planted link included.
-  // Until the final mode is set at the commit, nobody but the owner may open
-  // the file, and the owner only as far as the final mode allows: someone who
-  // opened it early would keep the descriptor and read all that follows.
+  // Until the output is in place only its owner may open the temporary file,
+  // and the owner only as far as both the final mode and a new file's mode
+  // allow: someone who opened it early would keep the descriptor and read
+  // all that follows, even if the rename then failed.
   std::string strTemp;
   for (int nTry = 0; nTry < 100 && m_nFd < 0; ++nTry) {
-    strTemp = MakeTempName(m_strName);
-    m_nFd =
-        open(strTemp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, m_nMode & 0600);
+    strTemp = MakeTempName();
+    m_nFd = openat(m_nDirFd, strTemp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                   m_nMode & nNewMode & 0600);
     if (m_nFd < 0 && errno != EEXIST) return CStatus::FromErrno(m_strName, errno);
   }
   if (m_nFd < 0) return CStatus::FromErrno(m_strName, EEXIST);
   // From here on the temporary file is ours to remove.
   m_strTempName = std::move(strTemp);
-  ArmSignalCleanup(m_strTempName.c_str());
+  ArmSignalCleanup(m_nDirFd, m_strTempName.c_str());
+  // Only root and members of the group may give a file to it. Where the
+  // group cannot be kept, the mode that went with it is not kept either:
+  // it would open the output to the user's own group instead.
+  if (nKeptGroup != static_cast<gid_t>(-1) &&
+      fchown(m_nFd, static_cast<uid_t>(-1), nKeptGroup) != 0) {
+    m_nMode = nNewMode;
+  }
   return {};
 }
 
@@ -96,26 +155,34 @@ CStatus COutputFile::Write(const char* pData, std::size_t nSize) {
 // file system, which keeps the cost of a conversion at that of a copy. What
 // the rename does guarantee is that the name never shows a partial file.
 CStatus COutputFile::Commit() {
-  // Best effort: some file systems cannot keep modes, and refusing to write
-  // there would help nobody.
-  fchmod(m_nFd, m_nMode);
-  int nFd = m_nFd;
+  // The file is closed before the rename, as some file systems (NFS) report
+  // a failed write only at close. A second descriptor of it stays open to
+  // set the final mode once the file is in place, so that nobody else can
+  // open it before: were the rename refused, they would have read it. Should
+  // there be no descriptor to spare, the output keeps the owner-only mode.
+  const int nModeFd = dup(m_nFd);
+  const int nFd = m_nFd;
   m_nFd = -1;
-  // Some file systems (NFS) report a failed write only at close.
-  if (close(nFd) != 0) {
-    CStatus status = CStatus::FromErrno(m_strName, errno);
-    Discard();
-    return status;
+  CStatus status;
+  if (close(nFd) != 0) status = CStatus::FromErrno(m_strName, errno);
+  if (status.IsOk()) {
+    const char* const pszName = m_strName.c_str() + FinalComponentStart(m_strName);
+    // Held until the mode is set, so that a signal meanwhile finds either
+    // the old output, or the new one complete with its mode.
+    CSignalHold hold;
+    if (renameat(m_nDirFd, m_strTempName.c_str(), m_nDirFd, pszName) == 0) {
+      DisarmSignalCleanup();
+      m_strTempName.clear();
+      // Best effort: some file systems cannot keep modes, and refusing to
+      // write there would help nobody.
+      fchmod(nModeFd, m_nMode);
+    } else {
+      status = CStatus::FromErrno(m_strName, errno);
+    }
   }
-  CSignalHold hold;
-  if (rename(m_strTempName.c_str(), m_strName.c_str()) != 0) {
-    CStatus status = CStatus::FromErrno(m_strName, errno);
-    Discard();
-    return status;
-  }
-  DisarmSignalCleanup();
-  m_strTempName.clear();
-  return {};
+  if (nModeFd >= 0) close(nModeFd);
+  Discard();
+  return status;
 }
 
 void COutputFile::Discard() {
@@ -123,7 +190,7 @@ void COutputFile::Discard() {
   CSignalHold hold;
   if (m_nFd >= 0) close(m_nFd);
   m_nFd = -1;
-  unlink(m_strTempName.c_str());
+  unlinkat(m_nDirFd, m_strTempName.c_str(), 0);
   DisarmSignalCleanup();
   m_strTempName.clear();
 }

@@ -6,6 +6,7 @@
 
 #include "os/console_cleanup_win32.h"
 #include "os/output_file.h"
+#include "os/path.h"
 #include "os/temp_name.h"
 #include "os/wide_name_win32.h"
 
@@ -38,7 +39,7 @@ COutputFile::~COutputFile() { Discard(); }
 
 // The mode is a POSIX notion: the file takes the directory's access control
 // list, as every new file there does.
-CStatus COutputFile::Create(const char* lpszFile, unsigned /*nSourceMode*/) {
+CStatus COutputFile::Create(const char* lpszFile, const CInputFile& /*source*/) {
   m_strName = lpszFile;
   // Converted once here; the rename and the cleanup use the wide names.
   if (CStatus status = ToWideName(lpszFile, &m_strWideName); !status.IsOk()) return status;
@@ -50,7 +51,8 @@ CStatus COutputFile::Create(const char* lpszFile, unsigned /*nSourceMode*/) {
   std::wstring strWideTemp;
   HANDLE hFile = INVALID_HANDLE_VALUE;
   for (int nTry = 0; nTry < 100 && hFile == INVALID_HANDLE_VALUE; ++nTry) {
-    const std::string strTemp = MakeTempName(m_strName);
+    const std::string strTemp =
+        m_strName.substr(0, FinalComponentStart(m_strName)) + MakeTempName();
     if (CStatus status = ToWideName(strTemp.c_str(), &strWideTemp); !status.IsOk()) return status;
     hFile = CreateFileW(strWideTemp.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
                         FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -1,5 +1,6 @@
 #include "os/signal_cleanup_posix.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <array>
@@ -23,14 +24,17 @@ constexpr std::array kCleanupSignals = {
 #endif
 };
 
-// Read by the handler, so kept as plain values it can use safely.
-const char* volatile g_pszTempFile = nullptr;
+// Read by the handler, so kept as plain values it can use safely. The name
+// is relative to the directory, so the file is found even when the directory
+// has been moved since it was created.
+volatile sig_atomic_t g_nDirFd = -1;
+const char* volatile g_pszTempName = nullptr;
 struct sigaction g_previousActions[kCleanupSignals.size()];
 struct sigaction g_previousSizeAction;
 
 void RemoveTempFileAndDie(int nSignal) {
-  const char* pszTempFile = g_pszTempFile;
-  if (pszTempFile != nullptr) unlink(pszTempFile);
+  const char* pszTempName = g_pszTempName;
+  if (pszTempName != nullptr) unlinkat(g_nDirFd, pszTempName, 0);
   // End the process the way the signal would have ended it (with a core
   // dump for SIGQUIT, where those are enabled), so the caller (a shell,
   // make) sees the interruption and not a plain exit. The signal is blocked
@@ -52,8 +56,9 @@ CSignalHold::~CSignalHold() { sigprocmask(SIG_SETMASK, &m_previousMask, nullptr)
 
 // One call per signal both installs the handler and fetches the action it
 // replaces: every run of the command pays for these calls.
-void ArmSignalCleanup(const char* lpszTempFile) {
-  g_pszTempFile = lpszTempFile;
+void ArmSignalCleanup(int nDirFd, const char* lpszTempName) {
+  g_nDirFd = nDirFd;
+  g_pszTempName = lpszTempName;
   struct sigaction cleanup = {};
   cleanup.sa_handler = RemoveTempFileAndDie;
   sigemptyset(&cleanup.sa_mask);
@@ -76,5 +81,5 @@ void DisarmSignalCleanup() {
     sigaction(kCleanupSignals[i], &g_previousActions[i], nullptr);
   }
   sigaction(SIGXFSZ, &g_previousSizeAction, nullptr);
-  g_pszTempFile = nullptr;
+  g_pszTempName = nullptr;
 }

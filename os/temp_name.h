@@ -3,8 +3,8 @@
 
 #include <string>
 
-// Returns a new random name for a temporary file in the directory of strFile:
-// that directory part followed by ".rotfile-" and twelve letters or digits.
-std::string MakeTempName(const std::string& strFile);
+// Returns a new random name for a temporary file, without a directory part:
+// ".rotfile-" followed by twelve letters or digits.
+std::string MakeTempName();
 
 #endif  // ROTFILE_OS_TEMP_NAME_H_

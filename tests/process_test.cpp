@@ -70,19 +70,19 @@ pid_t StartRotfile(const char* lpszArg, int nGateFd = -1, int nIgnoredSignal = 0
   return ::testing::AssertionFailure() << "wait status " << nStatus;
 }
 
-// Returns the names of the entries directly in the working directory.
-std::set<std::string> EntryNames() {
+// Returns the names of the entries directly in dir.
+std::set<std::string> EntryNames(const fs::path& dir = ".") {
   std::set<std::string> names;
-  for (const auto& entry : fs::directory_iterator(".")) names.insert(entry.path().filename());
+  for (const auto& entry : fs::directory_iterator(dir)) names.insert(entry.path().filename());
   return names;
 }
 
-// Returns the name of the temporary file once it shows, or an empty name
-// after ten seconds.
-std::string AwaitTempFile() {
+// Returns the name of the temporary file once it shows in dir, or an empty
+// name after ten seconds.
+std::string AwaitTempFile(const fs::path& dir) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
   while (std::chrono::steady_clock::now() < deadline) {
-    for (const std::string& strName : EntryNames()) {
+    for (const std::string& strName : EntryNames(dir)) {
       if (strName.starts_with(".rotfile-")) return strName;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -90,36 +90,44 @@ std::string AwaitTempFile() {
   return {};
 }
 
-// Each signal in turn; last, SIGTERM to a run that was started with SIGHUP
-// ignored (as under nohup) and was sent SIGHUP first.
+// The directory of the input and output is moved while the run goes on.
+// Then each signal in turn; then SIGTERM to a run that was started with
+// SIGHUP ignored (as under nohup) and was sent SIGHUP first; last, no signal:
+// the input is cut short, and the run ends well.
 TEST(ProcessTest, SignalRemovesTheTemporaryFileKeepsTheOldOutputAndEndsBySignal) {
   std::vector<std::pair<int, int>> cases;  // The signal, and one ignored before it.
   for (int nSignal : kTerminatingSignals) cases.emplace_back(nSignal, 0);
   cases.emplace_back(SIGTERM, SIGHUP);
+  cases.emplace_back(0, 0);
   for (const auto& [nSignal, nIgnored] : cases) {
     CScratchDir dir;
+    fs::create_directory("x");
     // A sparse gigabyte costs no disk and is still being converted long
     // after the temporary file appears.
-    WriteFile("big.txt", "");
-    fs::resize_file("big.txt", std::uintmax_t{1} << 30);
-    WriteFile("big.qzv", "old");
-    chmod("big.qzv", 0644);
+    WriteFile("x/big.txt", "");
+    fs::resize_file("x/big.txt", std::uintmax_t{1} << 30);
+    WriteFile("x/big.qzv", "old");
+    chmod("x/big.qzv", 0644);
 
-    const pid_t nPid = StartRotfile("big.txt", -1, nIgnored);
+    const pid_t nPid = StartRotfile("x/big.txt", -1, nIgnored);
     ASSERT_GT(nPid, 0);
-    const std::string strTemp = AwaitTempFile();
+    const std::string strTemp = AwaitTempFile("x");
     struct stat tempInfo = {};
-    const bool bStarted = !strTemp.empty() && stat(strTemp.c_str(), &tempInfo) == 0;
+    const bool bStarted = !strTemp.empty() && stat(("x/" + strTemp).c_str(), &tempInfo) == 0;
+    fs::rename("x", "y");
     kill(nPid, nIgnored);  // Signal 0 checks that the process is there, no more.
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    if (nSignal == 0) fs::resize_file("y/big.txt", 0);
     kill(nPid, nSignal);
     EXPECT_TRUE(EndsBy(nPid, nSignal)) << strsignal(nSignal);
     ASSERT_TRUE(bStarted) << strsignal(nSignal);
     // Whoever opened the file now would read all that follows, while the
     // output will be readable by others only once it is complete.
     EXPECT_EQ(tempInfo.st_mode & 077, 0U) << "temporary file mode " << std::oct << tempInfo.st_mode;
-    EXPECT_EQ(EntryNames(), (std::set<std::string>{"big.qzv", "big.txt"})) << strsignal(nSignal);
-    EXPECT_EQ(ReadFile("big.qzv"), "old") << strsignal(nSignal);
+    EXPECT_EQ(EntryNames(), std::set<std::string>{"y"}) << strsignal(nSignal);
+    EXPECT_EQ(EntryNames("y"), (std::set<std::string>{"big.qzv", "big.txt"})) << strsignal(nSignal);
+    EXPECT_EQ(fs::file_size("y/big.qzv") == 3, nSignal != 0) << strsignal(nSignal);
+    EXPECT_EQ(fs::status("y/big.qzv").permissions(), fs::perms(0644)) << strsignal(nSignal);
   }
 }
 

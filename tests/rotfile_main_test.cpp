@@ -5,8 +5,11 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
@@ -114,10 +117,9 @@ TEST(RotfileMainTest, GivesTheOutputTheModeOfTheReplacedFileOrOfTheInput) {
     if (c.pszExisting == std::string_view("file")) fs::rename("victim", "notes.qzv");
 
     ASSERT_EQ(RunRotfile({"notes.txt"}), kDone);
-    EXPECT_EQ(Snapshot(dir.Path())["notes.qzv"], "234") << c.nInput;
+    EXPECT_EQ(Snapshot()["notes.qzv"], "234") << c.nInput;
     EXPECT_EQ(fs::status("notes.qzv").permissions(), fs::perms(c.nExpected)) << c.nInput;
-    EXPECT_EQ(Snapshot(dir.Path())["victim"],
-              c.pszExisting == std::string_view("file") ? "" : "precious");
+    EXPECT_EQ(Snapshot()["victim"], c.pszExisting == std::string_view("file") ? "" : "precious");
   }
   umask(nSavedUmask);
 }
@@ -125,6 +127,16 @@ TEST(RotfileMainTest, GivesTheOutputTheModeOfTheReplacedFileOrOfTheInput) {
 
 // An input name whose output name is too long for any common file system.
 const std::string kLongName(253, 'n');
+
+// A directory path of 4080 bytes: a name in it fits the longest path there
+// is, but a temporary name (22 bytes) would not.
+const std::string kDeepDir = [] {
+  std::string strDir;
+  for (int i = 0; i < 16; ++i) strDir += std::string(254, 'd') + "/";
+  return strDir;
+}();
+const std::string kDeepInput = kDeepDir + "a.txt";
+const std::string kDeepOutput = kDeepDir + "a.qzv";
 
 struct SCase {
   std::vector<const char*> args;
@@ -157,6 +169,13 @@ void ExpectRuns(std::initializer_list<SCase> cases) {
     WriteFile("locked/notes.txt", "abc");
     chmod("locked", 0555);
     WriteFile("big.qzv", "old");
+    fs::create_directories(kDeepDir);
+    // Inputs that are their own outputs: through a link at the input name,
+    // and through one at the output name.
+    WriteFile("x.qzv", "l1\r\nl2\x1atail\n");
+    fs::create_symlink("x.qzv", "x");
+    WriteFile("s.txt", "abc");
+    fs::create_symlink("s.txt", "s.qzv");
     rlimit saved;
     getrlimit(RLIMIT_FSIZE, &saved);
     const rlimit small = {4096, saved.rlim_max};
@@ -164,7 +183,7 @@ void ExpectRuns(std::initializer_list<SCase> cases) {
     if (c.pszOut != nullptr || c.args.size() > 1) {
       for (const char* pszArg : c.args) WriteFile(pszArg, "abc\r\nabc");
     }
-    auto expected = Snapshot(dir.Path());
+    auto expected = Snapshot();
     if (c.pszOut != nullptr) expected[fs::path(c.pszOut).lexically_normal().string()] = "234\n234";
 #ifndef _WIN32
     setrlimit(RLIMIT_FSIZE, &small);
@@ -174,7 +193,7 @@ void ExpectRuns(std::initializer_list<SCase> cases) {
     setrlimit(RLIMIT_FSIZE, &saved);
     chmod("locked", 0755);  // For the scratch directory's removal.
 #endif
-    EXPECT_EQ(Snapshot(dir.Path()), expected) << testing::PrintToString(c.args);
+    EXPECT_EQ(Snapshot(), expected) << testing::PrintToString(c.args);
   }
 }
 
@@ -191,6 +210,9 @@ TEST(RotfileMainTest, TheArgumentsDecideWhatIsDone) {
       {{"notes.qzvx"}, kDone, "notes.qzv"},     {{"notes._zv"}, kDone, "notes.qzv"},
       {{"x.qzv.txt"}, kDone, "x.qzv.qzv"},      {{"-n"}, kDone, "-n.qzv"},
       {{"dir.qzv/x"}, kDone, "dir.qzv/x.qzv"},
+#ifndef _WIN32
+      {{kDeepInput.c_str()}, kDone, kDeepOutput.c_str()},
+#endif
 #ifdef _WIN32
       {{"dir.qzv\\x.QZV"}, kDone, "dir.qzv/x._zv"},
 #endif
@@ -217,7 +239,9 @@ TEST(RotfileMainTest, FailuresReportTheFileAndLeaveTheDirectoryAsItWas) {
       {{"busy.txt"}, Failure("busy.qzv: is a directory")},
       {{"no\nsuch\x1b[31m"}, Failure("no\nsuch\x1b[31m", ERROR_INVALID_NAME)},
 #else
-      {{""}, Failure(": No such file or directory")},
+      {{""}, Failure("'': No such file or directory")},
+      {{"x"}, Failure("x.qzv: is the same file as x")},
+      {{"s.txt"}, Failure("s.qzv: is the same file as s.txt")},
       {{"dir.qzv"}, Failure("dir.qzv: Is a directory")},
       {{"fifo"}, Failure("fifo: not a regular file")},
       {{"mem.txt"}, Failure("mem.txt: Input/output error")},
@@ -230,6 +254,14 @@ TEST(RotfileMainTest, FailuresReportTheFileAndLeaveTheDirectoryAsItWas) {
        Failure("$'it\\'s\\\\\\377\\302\\233\\342\\202': No such file or directory")},
       {{"na\xc3\xafve \xe2\x82\xac"},
        Failure("na\xc3\xafve \xe2\x82\xac: No such file or directory")},
+      // So are characters that show nothing, or turn the line round or break it.
+      {{"a\xe2\x80\xae"
+        "b\xe2\x80\xa8"
+        "c\xe2\x80\x8b"
+        "d\xef\xbb\xbf"
+        "e\x7f\xc3\xa9"},
+       Failure("$'a\\342\\200\\256b\\342\\200\\250c\\342\\200\\213d\\357\\273\\277e\\177\xc3\xa9'"
+               ": No such file or directory")},
 #endif
   });
 }
@@ -243,6 +275,70 @@ TEST(RotfileMainTest, PermissionFailuresReportTheFileAndLeaveTheDirectoryAsItWas
       {{"blocked.qzv"}, Failure("blocked.qzv: Permission denied")},
       {{"locked/notes.txt"}, Failure("locked/notes.qzv: Permission denied")},
   });
+}
+
+// Runs the command in a child process as the user pw, with nGroup as one more
+// group, under umask 022.
+SRun RunAs(const passwd& pw, gid_t nGroup, std::vector<const char*> args) {
+  int pipeFds[2];
+  if (pipe(pipeFds) != 0) return {-1, "", "no pipe"};
+  const pid_t nPid = fork();
+  if (nPid == 0) {
+    if (setgroups(1, &nGroup) != 0 || setgid(pw.pw_gid) != 0 || setuid(pw.pw_uid) != 0) _exit(99);
+    umask(022);
+    const auto [nStatus, strOut, strErr] = RunRotfile(std::move(args));
+    _exit(write(pipeFds[1], strErr.data(), strErr.size()) < 0 ? 98 : nStatus);
+  }
+  close(pipeFds[1]);
+  std::string strErr;
+  char buffer[256];
+  for (ssize_t n; (n = read(pipeFds[0], buffer, sizeof buffer)) > 0;) strErr.append(buffer, n);
+  close(pipeFds[0]);
+  int nStatus = 0;
+  waitpid(nPid, &nStatus, 0);
+  return {WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1, "", strErr};
+}
+
+// Another user (root) has planted the output, or the user's own output
+// belongs to a group that they may or may not give a file to. The user
+// (nobody, also in group 4242) converts a private input.
+TEST(RotfileMainTest, AnOutputPlantedByAnotherUserOpensUpNothing) {
+  if (geteuid() != 0) GTEST_SKIP() << "only root can plant a file for another user";
+  const passwd* pNobody = getpwnam("nobody");
+  ASSERT_NE(pNobody, nullptr);
+  const uid_t nNobody = pNobody->pw_uid;
+  const gid_t nOwnGroup = pNobody->pw_gid;
+  constexpr gid_t kOtherGroup = 4242;
+  struct {
+    mode_t nDir;
+    uid_t nOwner;
+    gid_t nGroup;
+    mode_t nPlanted;
+    SRun expected;
+    mode_t nMode;
+    gid_t nGroupAfter;
+  } const kCases[] = {
+      {01777, 0, 0, 0666, Failure("secret.qzv: owned by another user in a sticky directory"), 0666,
+       0},
+      {0777, 0, 0, 0666, kDone, 0600, nOwnGroup},
+      {0777, nNobody, kOtherGroup, 0640, kDone, 0640, kOtherGroup},
+      {0777, nNobody, 0, 0640, kDone, 0600, nOwnGroup},
+  };
+  for (const auto& c : kCases) {
+    CScratchDir dir;
+    chmod(".", c.nDir);
+    WriteFile("secret.txt", "abc");
+    ASSERT_EQ(chown("secret.txt", nNobody, nOwnGroup) | chmod("secret.txt", 0600), 0);
+    WriteFile("secret.qzv", "planted");
+    ASSERT_EQ(chown("secret.qzv", c.nOwner, c.nGroup) | chmod("secret.qzv", c.nPlanted), 0);
+
+    EXPECT_EQ(RunAs(*pNobody, kOtherGroup, {"secret.txt"}), c.expected) << c.nOwner << c.nDir;
+    struct stat info = {};
+    stat("secret.qzv", &info);
+    EXPECT_EQ(info.st_mode & 07777, c.nMode) << c.nOwner << " " << c.nGroup;
+    EXPECT_EQ(info.st_gid, c.nGroupAfter) << c.nOwner << " " << c.nGroup;
+    EXPECT_EQ(Snapshot().size(), 2U) << "a temporary file is left";
+  }
 }
 #endif
 

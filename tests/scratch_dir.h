@@ -26,15 +26,17 @@ class CScratchDir {
   }
 
   ~CScratchDir() {
-    std::filesystem::current_path(m_previous);
+    // Emptied from inside, by relative names: a tree deeper than the longest
+    // absolute path cannot be removed by absolute ones.
     std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(".", error)) {
+      std::filesystem::remove_all(entry.path(), error);
+    }
+    std::filesystem::current_path(m_previous);
     std::filesystem::remove_all(m_path, error);
   }
   CScratchDir(const CScratchDir&) = delete;
   CScratchDir& operator=(const CScratchDir&) = delete;
-
-  // Returns the directory's absolute path.
-  const std::filesystem::path& Path() const { return m_path; }
 
  private:
   std::filesystem::path m_path;
@@ -53,12 +55,13 @@ inline std::string ReadFile(const std::filesystem::path& file) {
   return {std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>()};
 }
 
-// Returns every entry below dir: each relative name with its content ("-> "
-// and the target for a link, "<other>" for anything but a regular file).
-inline std::map<std::string, std::string> Snapshot(const std::filesystem::path& dir) {
+// Returns every entry below the working directory: each relative name with
+// its content ("-> " and the target for a link, "<other>" for anything but a
+// regular file). Names stay relative, so trees of any depth can be read.
+inline std::map<std::string, std::string> Snapshot() {
   std::map<std::string, std::string> entries;
-  for (const auto& entry : std::filesystem::recursive_directory_iterator(dir)) {
-    entries[std::filesystem::relative(entry.path(), dir).string()] =
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(".")) {
+    entries[entry.path().lexically_relative(".").string()] =
         entry.is_symlink()        ? "-> " + std::filesystem::read_symlink(entry.path()).string()
         : entry.is_regular_file() ? ReadFile(entry.path())
                                   : "<other>";
