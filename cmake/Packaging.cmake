@@ -9,8 +9,10 @@ string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
   "rotfile encrypts a plain text file into a .qzv file and decrypts a .qzv"
   "file into a ._zv file by rotating the printable character codes 32 to"
   "125 by 47 places. The input is read as text (CR LF becomes LF, Ctrl-Z"
-  "ends the text). The output replaces its target atomically, so no partial"
-  "file is ever left. The command takes one file name and no options.")
+  "ends the text). The output replaces its target only once it is complete,"
+  "and a failed or interrupted run removes its temporary file (a run killed"
+  "by SIGKILL leaves it behind). The command takes one file name and no"
+  "options.")
 # Users install the command, not its symbol table.
 set(CPACK_STRIP_FILES ON)
 # Directories in the package get the usual modes whatever the builder's umask.
