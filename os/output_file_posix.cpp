@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <utility>
 
@@ -59,6 +60,48 @@ bool IsGuardedBySticky(int nDirFd, const struct stat& existing) {
          (dir.st_mode & S_ISVTX) != 0 && dir.st_uid != nUser;
 }
 
+// Finds, before any byte is converted, what would only make the work fail
+// or go wrong: a final component pszName too long for the directory
+// nDirFd, a directory there, the source itself, or another user's file in a
+// sticky directory, which the rename could not replace. Stores in *pnMode
+// and *pnGroup what the output is to be given: a replaced file hands on its
+// mode and group only when it is the user's own, as a file planted by
+// someone else must not open up the output to them; otherwise the output
+// gets nNewMode and keeps the group it is created with (*pnGroup is then
+// -1). A link is replaced, never followed, and steers nothing.
+CStatus CheckOutputName(int nDirFd, const char* pszName, const std::string& strFile,
+                        const CInputFile& source, unsigned nNewMode, unsigned* pnMode,
+                        gid_t* pnGroup) {
+  // Only the final component has to fit its directory. Every file system
+  // takes names of _POSIX_NAME_MAX bytes, so the question costs a call only
+  // for longer ones.
+  const std::size_t nLength = std::strlen(pszName);
+  if (nLength > _POSIX_NAME_MAX) {
+    const long nMax = fpathconf(nDirFd, _PC_NAME_MAX);
+    if (nMax > 0 && nLength > static_cast<std::size_t>(nMax)) {
+      return CStatus::FromErrno(strFile, ENAMETOOLONG);
+    }
+  }
+  *pnMode = nNewMode;
+  *pnGroup = static_cast<gid_t>(-1);
+  struct stat existing;
+  if (fstatat(nDirFd, pszName, &existing, AT_SYMLINK_NOFOLLOW) != 0) {
+    return errno == ENOENT ? CStatus() : CStatus::FromErrno(strFile, errno);
+  }
+  if (S_ISDIR(existing.st_mode)) return CStatus::FromErrno(strFile, EISDIR);
+  if (IsSource(nDirFd, pszName, existing, source)) {
+    return CStatus::Failure(strFile, "is the same file as " + QuotedName(source.Name()));
+  }
+  if (IsGuardedBySticky(nDirFd, existing)) {
+    return CStatus::Failure(strFile, "owned by another user in a sticky directory");
+  }
+  if (S_ISREG(existing.st_mode) && existing.st_uid == geteuid()) {
+    *pnMode = existing.st_mode & 0777;
+    *pnGroup = existing.st_gid;
+  }
+  return {};
+}
+
 }  // namespace
 
 COutputFile::~COutputFile() {
@@ -66,47 +109,18 @@ COutputFile::~COutputFile() {
   if (m_nDirFd >= 0) close(m_nDirFd);
 }
 
-// Everything that would only make the final rename fail is found before any
-// byte is converted.
 CStatus COutputFile::Create(const char* lpszFile, const CInputFile& source) {
   m_strName = lpszFile;
   const std::size_t nStart = FinalComponentStart(m_strName);
-  const char* const pszName = lpszFile + nStart;
   const std::string strDir = nStart == 0 ? std::string(".") : m_strName.substr(0, nStart);
   m_nDirFd = open(strDir.c_str(), kDirectoryAccess | O_DIRECTORY | O_CLOEXEC);
   if (m_nDirFd < 0) return CStatus::FromErrno(m_strName, errno);
-
-  // Only the final component has to fit its directory. Every file system
-  // takes names of _POSIX_NAME_MAX bytes, so the question costs a call only
-  // for longer ones.
-  if (m_strName.size() - nStart > _POSIX_NAME_MAX) {
-    const long nMax = fpathconf(m_nDirFd, _PC_NAME_MAX);
-    if (nMax > 0 && m_strName.size() - nStart > static_cast<std::size_t>(nMax)) {
-      return CStatus::FromErrno(m_strName, ENAMETOOLONG);
-    }
-  }
-
-  // A replaced file hands on its mode and group only when it is the user's
-  // own: a file planted by someone else must not open up the output to them.
-  // A link is replaced, never followed, and steers nothing.
   const unsigned nNewMode = NewFileMode(source.Mode());
-  m_nMode = nNewMode;
-  gid_t nKeptGroup = static_cast<gid_t>(-1);
-  struct stat existing;
-  if (fstatat(m_nDirFd, pszName, &existing, AT_SYMLINK_NOFOLLOW) == 0) {
-    if (S_ISDIR(existing.st_mode)) return CStatus::FromErrno(m_strName, EISDIR);
-    if (IsSource(m_nDirFd, pszName, existing, source)) {
-      return CStatus::Failure(m_strName, "is the same file as " + QuotedName(source.Name()));
-    }
-    if (IsGuardedBySticky(m_nDirFd, existing)) {
-      return CStatus::Failure(m_strName, "owned by another user in a sticky directory");
-    }
-    if (S_ISREG(existing.st_mode) && existing.st_uid == geteuid()) {
-      m_nMode = existing.st_mode & 0777;
-      nKeptGroup = existing.st_gid;
-    }
-  } else if (errno != ENOENT) {
-    return CStatus::FromErrno(m_strName, errno);
+  gid_t nKeptGroup = 0;
+  if (CStatus status = CheckOutputName(m_nDirFd, lpszFile + nStart, m_strName, source, nNewMode,
+                                       &m_nMode, &nKeptGroup);
+      !status.IsOk()) {
+    return status;
   }
 
   CSignalHold hold;
