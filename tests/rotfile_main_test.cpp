@@ -286,8 +286,8 @@ TEST(RotfileMainTest, OnlyTheUsersOwnFileHandsOnItsModeAndGroup) {
       {0777, 0644, "own", 0640, nOwn, kDone, {0640, nOwn}},
       {0777, 0644, "own", 0640, kOther, kDone, {0640, kOther}},
       {0777, 0600, "own", 0640, 0, kDone, {0600, nOwn}},
-      {0777, 0600, "root", 0666, 0, kDone, {0600, nOwn}},
-      {01777, 0600, "root", 0666, 0, Failure("notes.qzv: owned by another user in a sticky directory"), {0666, 0}},
+      {0777, 0600, "root", 0666, kOther, kDone, {0600, nOwn}},
+      {01777, 0600, "root", 0666, kOther, Failure("notes.qzv: owned by another user in a sticky directory"), {0666, kOther}},
       // clang-format on
   };
   for (const auto& c : kCases) {
