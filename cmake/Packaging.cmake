@@ -13,9 +13,6 @@ string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
   "file is ever left. The command takes one file name and no options.")
 # Users install the command, not its symbol table.
 set(CPACK_STRIP_FILES ON)
-# Directories in the package get the usual modes whatever the builder's umask.
-set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
-    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 # The same commit gives the same package bytes: cpack dates every member
 # SOURCE_DATE_EPOCH, which this file sets from the last commit.
 set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/SourceDateEpoch.cmake)
@@ -26,6 +23,7 @@ if(WIN32)
   include(${CMAKE_CURRENT_LIST_DIR}/WindowsZip.cmake)
 else()
   set(CPACK_GENERATOR DEB)
+  set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/ReproducibleDeb.cmake)
   include(${CMAKE_CURRENT_LIST_DIR}/DebianDocs.cmake)
 endif()
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
