@@ -62,8 +62,7 @@ TEST(RotfileMainTest, ConvertsAFileOfFiveGibibytesExactly) {
   CScratchDir dir;
   std::error_code error;
   // The input is sparse, the output is not: it needs its 5 GiB.
-  if (fs::space(".", error).available < static_cast<std::uintmax_t>(5 * kGiB))
-    GTEST_SKIP() << "the scratch file system has less than 5 GiB free for the output";
+  if ((fs::space(".", error).available >> 30) < 5) GTEST_SKIP() << "TMPDIR has under 5 GiB free";
   WriteFile("big.txt", "");
   fs::resize_file("big.txt", 5 * kGiB, error);
   if (error) GTEST_SKIP() << "the file system cannot hold a sparse 5 GiB file: " << error.message();
