@@ -15,16 +15,17 @@ string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
   "options.")
 # Users install the command, not its symbol table.
 set(CPACK_STRIP_FILES ON)
-# Directories in the package get the usual modes whatever the builder's umask.
-set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
-    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+# The same commit gives the same package bytes: cpack dates every member
+# SOURCE_DATE_EPOCH, which this file sets from the last commit.
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/SourceDateEpoch.cmake)
 
-# A Windows build has no use for a .deb; a plain ZIP needs no extra tools.
+# A Windows build has no use for a .deb; a plain ZIP is what Windows opens.
 if(WIN32)
   set(CPACK_GENERATOR ZIP)
   include(${CMAKE_CURRENT_LIST_DIR}/WindowsZip.cmake)
 else()
   set(CPACK_GENERATOR DEB)
+  set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/ReproducibleDeb.cmake)
   include(${CMAKE_CURRENT_LIST_DIR}/DebianDocs.cmake)
 endif()
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
@@ -35,3 +36,9 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 
 include(CPack)
+
+# The source release: cmake --build --preset release --target dist.
+add_custom_target(dist
+  COMMAND ${CMAKE_COMMAND} -DSOURCE_DIR=${PROJECT_SOURCE_DIR} -DOUTPUT_DIR=${PROJECT_BINARY_DIR}
+          -DNAME=${PROJECT_NAME}-${PROJECT_VERSION} -P ${CMAKE_CURRENT_LIST_DIR}/SourceTarball.cmake
+  VERBATIM)

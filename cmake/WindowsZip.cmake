@@ -2,6 +2,7 @@
 # page rendered as plain text, all at the top of one folder, since Windows
 # has no man command.
 set(CPACK_PACKAGE_FILE_NAME ${PROJECT_NAME}-${PROJECT_VERSION}-win64)
+set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/ReproducibleZip.cmake)
 
 # -Tascii with grotty's -cbou gives plain characters: no escape sequences,
 # no overstruck bold or underline.
