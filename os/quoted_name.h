@@ -7,9 +7,8 @@
 // Returns strName as a message shows it: unchanged when every byte prints,
 // else quoted as a POSIX shell's $'...' string, in which a control character
 // or a byte that is no printable character appears as \t, \n, \r or a
-// backslash and three octal digits, and ' and \ appear as \' and \\. On
-// POSIX, valid UTF-8 prints; on Windows, every byte from 128 on is a
-// character of the ANSI code page.
+// backslash and three octal digits, and ' and \ appear as \' and \\. Valid
+// UTF-8 prints.
 std::string QuotedName(std::string_view strName);
 
 #endif  // ROTFILE_OS_QUOTED_NAME_H_
