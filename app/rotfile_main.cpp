@@ -16,7 +16,9 @@ constexpr int kExitFailure = 1;
 char LowerAscii(char ch) { return ch >= 'A' && ch <= 'Z' ? static_cast<char>(ch - 'A' + 'a') : ch; }
 
 // Only the last four characters decide, compared without regard to letter
-// case; a shorter name is compared whole and so never matches.
+// case; a shorter name is compared whole and so never matches. In UTF-8 no
+// byte of a longer character is ASCII, so four bytes that spell the extension
+// are four whole characters.
 bool NamesEncryptedFile(std::string_view strFile) {
   const std::string_view strExtension = kEncryptedExtension;
   if (strFile.size() < strExtension.size()) return false;

@@ -3,8 +3,9 @@
 
 #include <ostream>
 
-// Runs the rotfile command with the argument count and vector main received,
-// writing the usage text to out and failures to err; returns the exit status.
+// Runs the rotfile command with the argument count and vector main received
+// (on Windows, the UTF-16 command line made UTF-8), writing the usage text to
+// out and failures to err; returns the exit status.
 // With no argument it prints the usage text; with one it decrypts a file
 // whose name ends in ".qzv" (any case) into "._zv" and encrypts any other
 // file into ".qzv"; with more it does nothing. Exit status 0 on success and

@@ -1,5 +1,3 @@
-#include <windows.h>
-
 #include "os/path.h"
 
 namespace {
@@ -8,19 +6,13 @@ bool IsAsciiLetter(char ch) { return (ch >= 'A' && ch <= 'Z') || (ch >= 'a' && c
 
 }  // namespace
 
+// Names are UTF-8, in which every byte of a character beyond ASCII is 128 or
+// more: a '\' or '/' byte is always the separator itself.
 std::size_t FinalComponentStart(std::string_view strPath) {
   // A leading drive ("C:notes") belongs to the directory part: the name
   // means "notes" in the current directory of drive C.
-  std::size_t nStart =
+  const std::size_t nDrive =
       strPath.size() >= 2 && strPath[1] == ':' && IsAsciiLetter(strPath[0]) ? 2 : 0;
-  for (std::size_t i = nStart; i < strPath.size(); ++i) {
-    // In a double-byte code page (Japanese, Chinese, Korean) the second byte
-    // of a character can be 0x5C, the code of '\', without being one.
-    if (IsDBCSLeadByte(static_cast<BYTE>(strPath[i]))) {
-      ++i;
-    } else if (strPath[i] == '\\' || strPath[i] == '/') {
-      nStart = i + 1;
-    }
-  }
-  return nStart;
+  const std::size_t nSeparator = strPath.find_last_of("\\/");
+  return nSeparator == std::string_view::npos ? nDrive : nSeparator + 1;
 }

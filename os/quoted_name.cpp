@@ -34,9 +34,6 @@ bool IsUnseen(char32_t chCode) {
 std::size_t PrintableLength(std::string_view strName, std::size_t i) {
   const auto nLead = static_cast<unsigned char>(strName[i]);
   if (nLead < 0x80) return nLead >= 0x20 && nLead != 0x7F ? 1 : 0;
-#ifdef _WIN32
-  return 1;
-#else
   // Lead bytes C2..DF, E0..EF and F0..F4 start sequences of 2, 3 and 4
   // bytes; overlong forms, surrogates and code points past U+10FFFF are not
   // characters. The C1 controls (U+0080..U+009F) are written C2 80..C2 9F.
@@ -53,7 +50,6 @@ std::size_t PrintableLength(std::string_view strName, std::size_t i) {
     chCode = chCode << 6 | (nNext & 0x3F);
   }
   return IsUnseen(chCode) ? 0 : nLength;
-#endif
 }
 
 }  // namespace

@@ -8,11 +8,9 @@
 // prints and shows itself, '' when it is empty, else quoted as a POSIX
 // shell's $'...' string, in which a control character or a byte that is no
 // printable character appears as \t, \n, \r or a backslash and three octal
-// digits, and ' and \ appear as \' and \\. On POSIX, valid UTF-8 prints,
-// but for the format characters (bidirectional controls, zero-width
-// characters) and the line and paragraph separators, each of whose bytes is
-// written in octal; on Windows, every byte from 128 on is a character of the
-// ANSI code page.
+// digits, and ' and \ appear as \' and \\. Valid UTF-8 prints, but for the
+// format characters (bidirectional controls, zero-width characters) and the
+// line and paragraph separators, each of whose bytes is written in octal.
 std::string QuotedName(std::string_view strName);
 
 #endif  // ROTFILE_OS_QUOTED_NAME_H_

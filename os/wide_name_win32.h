@@ -2,11 +2,16 @@
 #define ROTFILE_OS_WIDE_NAME_WIN32_H_
 
 #include <string>
+#include <string_view>
 
 #include "os/status.h"
 
-// Stores in *pstrWide the UTF-16 form of the file name lpszFile, read in the
-// ANSI code page; fails for bytes that are no character of that code page.
+// Stores in *pstrWide the UTF-16 form of the UTF-8 file name lpszFile; fails
+// for bytes that are not UTF-8.
 CStatus ToWideName(const char* lpszFile, std::wstring* pstrWide);
+
+// Returns the UTF-8 form of the UTF-16 text strWide. A lone surrogate, which
+// no character is, becomes the three bytes that ToWideName refuses.
+std::string ToUtf8(std::wstring_view strWide);
 
 #endif  // ROTFILE_OS_WIDE_NAME_WIN32_H_

@@ -4,12 +4,6 @@
 
 #include <utility>
 
-#ifdef _WIN32
-#include <windows.h>
-
-#include "os/path.h"
-#endif
-
 namespace {
 
 TEST(OutputNameTest, ReplacesOnlyTheFinalComponentsExtension) {
@@ -26,17 +20,5 @@ TEST(OutputNameTest, ReplacesOnlyTheFinalComponentsExtension) {
   };
   for (const auto& [pszIn, pszOut] : kCases) EXPECT_EQ(OutputName(pszIn, ".qzv"), pszOut) << pszIn;
 }
-
-#ifdef _WIN32
-// Run by ctest with LC_ALL=ja_JP.UTF-8, which gives Wine the Japanese code
-// page 932: the second byte of 0x95 0x5C, a kanji, is no separator.
-TEST(OutputNameTest, DoubleByteCharactersHideASecondByteLikeABackslash) {
-  if (GetACP() != 932) GTEST_SKIP() << "needs the Japanese ANSI code page 932";
-  const std::pair<const char*, std::size_t> kCases[] = {
-      {"\x95\x5c.txt", 0}, {"d\\\x95\x5c", 2}, {"\x95\x5c\\x", 3}, {"\x95", 0}, {"\x95\x5c/", 3},
-  };
-  for (const auto& [psz, n] : kCases) EXPECT_EQ(FinalComponentStart(psz), n) << psz;
-}
-#endif
 
 }  // namespace

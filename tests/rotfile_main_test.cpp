@@ -149,10 +149,10 @@ void ExpectRuns(std::initializer_list<SCase> cases) {
     const rlimit small = {4096, saved.rlim_max};
 #endif
     if (c.pszOut != nullptr || c.args.size() > 1) {
-      for (const char* pszArg : c.args) WriteFile(pszArg, "abc\r\nabc");
+      for (const char* pszArg : c.args) WriteFile(Utf8Path(pszArg), "abc\r\nabc");
     }
     auto expected = Snapshot();
-    if (c.pszOut != nullptr) expected[fs::path(c.pszOut).lexically_normal().string()] = "234\n234";
+    if (c.pszOut != nullptr) expected[Utf8Name(Utf8Path(c.pszOut).lexically_normal())] = "234\n234";
 #ifndef _WIN32
     setrlimit(RLIMIT_FSIZE, &small);
 #endif
@@ -189,14 +189,21 @@ TEST(RotfileMainTest, TheArgumentsDecideWhatIsDone) {
 }
 
 // Exit 1, one line on stderr, the directory as it was. On Windows the
-// system's words differ between versions, languages and Wine, so the line is
-// built from the error code the failure must carry.
+// system's words differ between versions, languages and Wine, so the reason
+// is built from the error code the failure must carry.
 SRun Failure(const std::string& strMessage) { return {1, "", "rotfile: " + strMessage + "\n"}; }
 #ifdef _WIN32
-SRun Failure(const char* pszFile, unsigned long nError) {
-  return Failure(CStatus::FromWindowsError(pszFile, nError).Message());
+SRun Failure(const std::string& strShownName, unsigned long nError) {
+  return Failure(strShownName + CStatus::FromWindowsError("", nError).Message());
 }
 #endif
+SRun NoSuchFile(const std::string& strName) {
+#ifdef _WIN32
+  return Failure(strName, ERROR_FILE_NOT_FOUND);
+#else
+  return Failure(strName + ": No such file or directory");
+#endif
+}
 
 TEST(RotfileMainTest, FailuresReportTheFileAndLeaveTheDirectoryAsItWas) {
   ExpectRuns({
@@ -205,7 +212,10 @@ TEST(RotfileMainTest, FailuresReportTheFileAndLeaveTheDirectoryAsItWas) {
       {{"dir.qzv"}, Failure("dir.qzv: is a directory")},
       {{"NUL"}, Failure("NUL: not a regular file")},
       {{"busy.txt"}, Failure("busy.qzv: is a directory")},
-      {{"no\nsuch\x1b[31m"}, Failure("no\nsuch\x1b[31m", ERROR_INVALID_NAME)},
+      {{"no\nsuch\x1b[31m"}, Failure("$'no\\nsuch\\033[31m'", ERROR_INVALID_NAME)},
+      // A lone surrogate, as UTF-8 would hold one if it could: opening U+FFFD
+      // instead would be another file.
+      {{"\xed\xa0\x80.txt"}, Failure("$'\\355\\240\\200.txt'", ERROR_NO_UNICODE_TRANSLATION)},
 #else
       {{""}, Failure("'': No such file or directory")},
       {{"x"}, Failure("x.qzv: is the same file as x")},
@@ -231,6 +241,19 @@ TEST(RotfileMainTest, FailuresReportTheFileAndLeaveTheDirectoryAsItWas) {
        Failure("$'a\\342\\200\\256b\\342\\200\\250c\\342\\200\\213d\\357\\273\\277e\\177\xc3\xa9'"
                ": No such file or directory")},
 #endif
+  });
+}
+
+// Any name a user can have is the one opened and the one shown, in whatever
+// script; the last four characters decide as ever.
+TEST(RotfileMainTest, NamesInEveryScriptAreOpenedAndShownAsTyped) {
+  ExpectRuns({
+      {{"日本語.txt"}, kDone, "日本語.qzv"},
+      {{"한국어 파일.QZV"}, kDone, "한국어 파일._zv"},
+      {{"Ωmega ☃.txt"}, kDone, "Ωmega ☃.qzv"},
+      {{"emoji😀.qzv"}, kDone, "emoji😀._zv"},
+      {{"cafe\u0301"}, kDone, "cafe\u0301.qzv"},
+      {{"😀 gone.txt"}, NoSuchFile("😀 gone.txt")},
   });
 }
 

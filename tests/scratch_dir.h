@@ -7,6 +7,7 @@
 #include <map>
 #include <random>
 #include <string>
+#include <string_view>
 
 // A new empty directory that is the working directory while the object lives;
 // it and everything in it are removed afterwards.
@@ -43,6 +44,16 @@ class CScratchDir {
   std::filesystem::path m_previous;
 };
 
+// Returns the path named by the UTF-8 text strName, and back: a narrow path
+// is in the ANSI code page on Windows, which lacks most characters.
+inline std::filesystem::path Utf8Path(std::string_view strName) {
+  return std::u8string(strName.begin(), strName.end());
+}
+inline std::string Utf8Name(const std::filesystem::path& path) {
+  const std::u8string strName = path.u8string();
+  return {strName.begin(), strName.end()};
+}
+
 // Writes strContent to file byte for byte, replacing it.
 inline void WriteFile(const std::filesystem::path& file, const std::string& strContent) {
   std::ofstream(file, std::ios::binary | std::ios::trunc) << strContent;
@@ -61,7 +72,7 @@ inline std::string ReadFile(const std::filesystem::path& file) {
 inline std::map<std::string, std::string> Snapshot() {
   std::map<std::string, std::string> entries;
   for (const auto& entry : std::filesystem::recursive_directory_iterator(".")) {
-    entries[entry.path().lexically_relative(".").string()] =
+    entries[Utf8Name(entry.path().lexically_relative("."))] =
         entry.is_symlink()        ? "-> " + std::filesystem::read_symlink(entry.path()).string()
         : entry.is_regular_file() ? ReadFile(entry.path())
                                   : "<other>";

@@ -1,0 +1,30 @@
+#include <windows.h>
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "app/rotfile_main.h"
+#include "os/console_output_win32.h"
+#include "os/wide_name_win32.h"
+
+// The C runtime would hand main the arguments in the ANSI code page, losing
+// every character it lacks; wmain gets them as Windows holds them, and they
+// go on as UTF-8, the form the rest of the program takes.
+int wmain(int argc, wchar_t** argv) {
+  std::vector<std::string> args(static_cast<std::size_t>(argc));
+  std::vector<const char*> argPointers(args.size());
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    args[i] = ToUtf8(argv[i]);
+    argPointers[i] = args[i].c_str();
+  }
+
+  // A console is written through the wide API; a file or pipe gets the UTF-8
+  // bytes, in text mode, which ends each line in CR LF.
+  CConsoleOutput consoleOut(STD_OUTPUT_HANDLE);
+  CConsoleOutput consoleErr(STD_ERROR_HANDLE);
+  std::ostream toConsoleOut(&consoleOut);
+  std::ostream toConsoleErr(&consoleErr);
+  return RotfileMain(argc, argPointers.data(), consoleOut.IsConsole() ? toConsoleOut : std::cout,
+                     consoleErr.IsConsole() ? toConsoleErr : std::cerr);
+}
