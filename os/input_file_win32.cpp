@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "os/file_id_win32.h"
 #include "os/input_file.h"
 #include "os/wide_name_win32.h"
 
@@ -31,6 +32,7 @@ CStatus CInputFile::Open(const char* lpszFile) {
   // Devices (CON, NUL, COM1) and pipes open like files without waiting, but
   // reading one can wait for input forever; only a file on disk is read.
   if (GetFileType(hFile) != FILE_TYPE_DISK) return CStatus::Failure(lpszFile, "not a regular file");
+  m_id = FileIdOf(hFile);
   return {};
 }
 

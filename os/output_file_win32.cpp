@@ -5,20 +5,38 @@
 #include <utility>
 
 #include "os/console_cleanup_win32.h"
+#include "os/file_id_win32.h"
 #include "os/output_file.h"
 #include "os/path.h"
+#include "os/quoted_name.h"
 #include "os/temp_name.h"
 #include "os/wide_name_win32.h"
 
 namespace {
 
-// Finds, before any byte is converted, what would only make the final rename
-// fail: a directory at the output name, or a final component longer than the
-// volume allows.
-CStatus CheckOutputName(const std::string& strName, const std::wstring& strWideName) {
+// Whether the name leads to the source itself, through a hard or a symbolic
+// link. Opening for no access at all conflicts with no one's sharing.
+bool IsSource(const std::wstring& strWideName, const CInputFile& source) {
+  HANDLE hFile =
+      CreateFileW(strWideName.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (hFile == INVALID_HANDLE_VALUE) return false;
+  const bool bSame = FileIdOf(hFile) == source.Id();
+  CloseHandle(hFile);
+  return bSame;
+}
+
+// Finds, before any byte is converted, what would only make the work fail
+// or go wrong: a directory at the output name, the source itself, or a
+// final component longer than the volume allows.
+CStatus CheckOutputName(const std::string& strName, const std::wstring& strWideName,
+                        const CInputFile& source) {
   const DWORD nAttributes = GetFileAttributesW(strWideName.c_str());
   if (nAttributes != INVALID_FILE_ATTRIBUTES && (nAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
     return CStatus::Failure(strName, "is a directory");
+  }
+  if (IsSource(strWideName, source)) {
+    return CStatus::Failure(strName, "is the same file as " + QuotedName(source.Name()));
   }
   const std::size_t nSeparator = strWideName.find_last_of(L"\\/:");
   const std::size_t nLength =
@@ -39,11 +57,12 @@ COutputFile::~COutputFile() { Discard(); }
 
 // The mode is a POSIX notion: the file takes the directory's access control
 // list, as every new file there does.
-CStatus COutputFile::Create(const char* lpszFile, const CInputFile& /*source*/) {
+CStatus COutputFile::Create(const char* lpszFile, const CInputFile& source) {
   m_strName = lpszFile;
   // Converted once here; the rename and the cleanup use the wide names.
   if (CStatus status = ToWideName(lpszFile, &m_strWideName); !status.IsOk()) return status;
-  if (CStatus status = CheckOutputName(m_strName, m_strWideName); !status.IsOk()) return status;
+  if (CStatus status = CheckOutputName(m_strName, m_strWideName, source); !status.IsOk())
+    return status;
 
   CConsoleHold hold;
   // CREATE_NEW never opens a file that is already there. Deleting is shared
