@@ -170,10 +170,11 @@ CStatus COutputFile::Write(const char* pData, std::size_t nSize) {
 // the rename does guarantee is that the name never shows a partial file.
 CStatus COutputFile::Commit() {
   // The file is closed before the rename, as some file systems (NFS) report
-  // a failed write only at close, of any of its descriptors. A second one stays open to
-  // set the final mode once the file is in place, so that nobody else can
-  // open it before: were the rename refused, they would have read it. Should
-  // there be no descriptor to spare, the output keeps the owner-only mode.
+  // a failed write only at close, of any of its descriptors. A second one
+  // stays open to set the final mode once the file is in place, so that
+  // nobody else can open it before: were the rename refused, they would have
+  // read it. Should there be no descriptor to spare, the output keeps the
+  // owner-only mode.
   const int nModeFd = fcntl(m_nFd, F_DUPFD_CLOEXEC, 0);
   const int nFd = m_nFd;
   m_nFd = -1;
