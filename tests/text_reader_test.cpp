@@ -4,7 +4,10 @@
 #include <pthread.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
+#include <cstdlib>
+#include <new>
 #include <string>
 
 #include "cipher/text_cipher.h"
@@ -13,6 +16,22 @@
 namespace {
 
 constexpr std::size_t kChunk = CTextCipher::kChunkSize;
+
+// Array allocations, which here only the stream's chunk buffers make, fail on
+// demand: this many more succeed, then one fails; at -1 none fails.
+std::atomic<int> g_nArrayNewsToPass = -1;
+
+}  // namespace
+
+void* operator new[](std::size_t nSize) {
+  if (g_nArrayNewsToPass >= 0 && g_nArrayNewsToPass-- == 0) throw std::bad_alloc();
+  if (void* pBlock = std::malloc(nSize == 0 ? 1 : nSize)) return pBlock;
+  throw std::bad_alloc();
+}
+void operator delete[](void* pBlock) noexcept { std::free(pBlock); }
+void operator delete[](void* pBlock, std::size_t /*nSize*/) noexcept { std::free(pBlock); }
+
+namespace {
 
 // The conversion of the file strRaw, its text found the plain way.
 std::string Expected(const std::string& strRaw) {
@@ -48,16 +67,22 @@ TEST(TextReaderTest, FullChunksGiveTheSameTextWhereverTheChunkEdgesFall) {
           << KernelName(eKernel) << ": " << testing::PrintToString(pszEdge);
     }
   }
+  // A second thread that cannot have its buffer, or (glibc) cannot start for
+  // want of a stack that can be mapped, leaves the work to the calling thread;
+  // without a first buffer there is no conversion.
+  const std::string strRaw = std::string(2 * kChunk - 1, 'q') + "\r\n";
+  g_nArrayNewsToPass = 1;
+  EXPECT_TRUE(ConvertInReads(strRaw, {}, FastestKernel()) == Expected(strRaw)) << "one buffer";
+  g_nArrayNewsToPass = 0;
+  EXPECT_THROW(ConvertInReads(strRaw, {}, FastestKernel()), std::bad_alloc) << "no buffer";
+  g_nArrayNewsToPass = -1;
 #ifdef __GLIBC__
-  // A second thread that cannot start, for want of a stack that can be
-  // mapped, leaves the work to the calling thread.
   pthread_attr_t before;
   pthread_attr_t huge;
   pthread_getattr_default_np(&before);
   pthread_getattr_default_np(&huge);
   pthread_attr_setstacksize(&huge, SIZE_MAX / 2);
   pthread_setattr_default_np(&huge);
-  const std::string strRaw = std::string(2 * kChunk - 1, 'q') + "\r\n";
   const std::string strOut = ConvertInReads(strRaw, {}, FastestKernel());
   pthread_setattr_default_np(&before);
   EXPECT_TRUE(strOut == Expected(strRaw)) << "on one thread";
@@ -80,19 +105,26 @@ TEST(TextReaderTest, LooksAtNothingPastTheChunkOrTheText) {
 
 TEST(TextReaderTest, StreamStopsAtTheFirstFailureAndReadsAtMostTwoChunksAhead) {
   // Full chunks, so that the second thread takes over after the first; then
-  // the second read fails, or the first write.
-  for (const bool bWriteFails : {false, true}) {
+  // the second read fails or runs out of memory, or the first write fails.
+  for (const std::string strFailure : {"in: broken", "out of memory", "out: full"}) {
     int nReads = 0;
     const auto read = [&](char* pBuffer, std::size_t nMax, std::size_t* pnRead) {
       std::fill_n(pBuffer, *pnRead = nMax, 'a');
-      return ++nReads == 2 && !bWriteFails ? CStatus::Failure("in", "broken") : CStatus();
+      if (++nReads == 2 && strFailure == "out of memory") throw std::bad_alloc();
+      return nReads == 2 && strFailure == "in: broken" ? CStatus::Failure("in", "broken")
+                                                       : CStatus();
     };
     const auto write = [&](auto) {
-      return bWriteFails ? CStatus::Failure("out", "full") : CStatus();
+      return strFailure == "out: full" ? CStatus::Failure("out", "full") : CStatus();
     };
-    EXPECT_EQ(CTextCipher().ConvertStream(read, write).Message(),
-              bWriteFails ? "out: full" : "in: broken");
-    EXPECT_EQ(nReads, 2) << bWriteFails;
+    std::string strGot;
+    try {
+      strGot = CTextCipher().ConvertStream(read, write).Message();
+    } catch (const std::bad_alloc&) {
+      strGot = "out of memory";
+    }
+    EXPECT_EQ(strGot, strFailure);
+    EXPECT_EQ(nReads, 2) << strFailure;
   }
 }
 
