@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "scratch_dir.h"
 #include "text_reference.h"
@@ -28,6 +29,17 @@ TEST(TextCipherTest, EveryKernelMatchesTheStepByStepRuleForEveryByte) {
     }
   }
 }
+
+#if (defined(__x86_64__) || defined(__i386__)) && defined(__GLIBC__)
+// cpuid read by hand agrees with the compiler's own check, where that check
+// links (glibc systems).
+TEST(TextCipherTest, FindsTheKernelsTheCompilerFinds) {
+  std::vector<EKernel> expected = {EKernel::kGeneric};
+  if (__builtin_cpu_supports("ssse3")) expected.push_back(EKernel::kSsse3);
+  if (__builtin_cpu_supports("avx2")) expected.push_back(EKernel::kAvx2);
+  EXPECT_EQ(std::vector(SupportedKernels().begin(), SupportedKernels().end()), expected);
+}
+#endif
 
 // The default window turns blank to brace and leaves every other byte alone.
 TEST(TextCipherTest, ConvertFileTextGivesTheDefaultConversionOfTheText) {
