@@ -8,15 +8,16 @@ include(CheckCXXCompilerFlag)
 include(CheckLinkerFlag)
 include(CheckPIESupported)
 
-# -fcf-protection exists only for x86, so each flag is tried before use.
-foreach(flag -fstack-protector-strong -fstack-clash-protection -fcf-protection)
+# -fcf-protection exists only for x86, and not every compiler has every
+# flag, so each is tried before use.
+foreach(flag -fstack-protector-strong -fstack-clash-protection -fcf-protection -Wformat
+        -Werror=format-security)
   string(MAKE_C_IDENTIFIER "ROTFILE_HAS${flag}" var)
   check_cxx_compiler_flag(${flag} ${var})
   if(${var})
     add_compile_options(${flag})
   endif()
 endforeach()
-add_compile_options(-Wformat -Werror=format-security)
 
 # glibc fortifies only optimised code and warns otherwise, so a Debug build
 # goes without it. Level 3 also checks buffers whose size is known only at
