@@ -10,9 +10,10 @@
 #include "os/input_file.h"
 
 // Linux looks a file up without opening it (O_PATH) and then opens what it
-// found (/proc/self/fd). Other systems, and the build that tries the portable
-// way on Linux (ROTFILE_PORTABLE_FILES), open the file first and look after.
-#if defined(O_PATH) && !defined(ROTFILE_PORTABLE_FILES)
+// found (/proc/self/fd). Other systems (FreeBSD has O_PATH, but no such
+// /proc), and the build that tries the portable way on Linux
+// (ROTFILE_PORTABLE_FILES), open the file first and look after.
+#if defined(__linux__) && defined(O_PATH) && !defined(ROTFILE_PORTABLE_FILES)
 #define ROTFILE_LOOK_BEFORE_OPENING 1
 #endif
 
