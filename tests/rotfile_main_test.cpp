@@ -12,7 +12,6 @@
 
 #include <cerrno>
 #include <cstdint>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -225,7 +224,7 @@ TEST(RotfileMainTest, FailuresReportTheFileAndLeaveTheDirectoryAsItWas) {
       {{"fifo"}, Failure("fifo: not a regular file")},
 #ifdef __linux__
       // The C libraries word this one apart ("I/O error" in musl).
-      {{"mem.txt"}, Failure(std::string("mem.txt: ") + std::strerror(EIO))},
+      {{"mem.txt"}, Failure(CStatus::FromErrno("mem.txt", EIO).Message())},
 #endif
       {{"busy.txt"}, Failure("busy.qzv: Is a directory")},
       {{"big.txt"}, Failure("big.qzv: File too large")},
