@@ -30,8 +30,8 @@ CStatus RefuseUnlessRegular(const char* lpszFile, const struct stat& info) {
 // or -1 with errno set. A file under a lease (Samba and NFS servers take
 // them) fails such an open with EWOULDBLOCK while the kernel asks the holder
 // to let go, which it forces after /proc/sys/fs/lease-break-time (45 s by
-// default). The open is tried again until then, so that it waits as cat's
-// blocking open would.
+// default). The open is tried again until then, for at most twice that
+// default, so that it waits as cat's blocking open would.
 int OpenWithoutWaiting(const char* lpszPath) {
   using namespace std::chrono_literals;
   const auto giveUp = std::chrono::steady_clock::now() + 90s;
