@@ -5,8 +5,6 @@
 #include <memory>
 #include <mutex>
 #include <span>
-#include <stop_token>
-#include <system_error>
 #include <thread>
 
 #include "cipher/text_cipher.h"
@@ -26,9 +24,15 @@ char* ChunkIn(char* pBuffer) {
   return pBuffer + CTextReader::kHeadroom + (-nAddress & (kPage - 1));
 }
 
+// Returns a buffer for one chunk and the reader's headroom, as ChunkIn places
+// them.
+std::unique_ptr<char[]> NewChunkBuffer() {
+  return std::make_unique_for_overwrite<char[]>(kPage + CTextCipher::kChunkSize);
+}
+
 // A chunk buffer and the converted text in it, handed from the step that
-// reads to the step that writes. The buffer is allocated on first use, so an
-// input of one chunk needs one buffer.
+// reads to the step that writes. The second slot gets its buffer only with
+// the second thread, so an input of one chunk needs one buffer.
 struct SSlot {
   std::unique_ptr<char[]> pBuffer;
   std::span<char> text;
@@ -38,13 +42,16 @@ struct SSlot {
   bool bLast = false;
 };
 
-// The count of filled slots, which the two threads hand back and forth.
+// The count of filled slots, which the two threads hand back and forth, and
+// the request to stop.
 class CHandover {
  public:
-  // Waits until a slot is free to fill; returns false when stop is requested.
-  bool AwaitEmptySlot(const std::stop_token& stop) {
+  // Waits until a slot is free to fill, or Stop was called; returns true when
+  // a slot is free.
+  bool AwaitEmptySlot() {
     std::unique_lock lock(m_mutex);
-    return m_changed.wait(lock, stop, [this] { return m_nFilled < 2; });
+    m_changed.wait(lock, [this] { return m_bStop || m_nFilled < 2; });
+    return m_nFilled < 2;
   }
 
   // Waits until a slot has been filled.
@@ -62,17 +69,72 @@ class CHandover {
     m_changed.notify_all();
   }
 
+  // Ends every wait for a free slot, now and later: it returns false as soon
+  // as no slot is free.
+  void Stop() {
+    {
+      std::lock_guard lock(m_mutex);
+      m_bStop = true;
+    }
+    m_changed.notify_all();
+  }
+
  private:
   std::mutex m_mutex;
-  std::condition_variable_any m_changed;
+  std::condition_variable m_changed;
   int m_nFilled = 0;
+  bool m_bStop = false;
 };
+
+// The second thread: stopped through the handover and joined when this object
+// goes away, so that on every return it ends before anything it uses. A plain
+// std::thread, since std::jthread and std::stop_token are missing from every
+// libc++ released before 2024 (Xcode 15's and FreeBSD 14's among them).
+class CProducer {
+ public:
+  explicit CProducer(CHandover& handover) : m_handover(handover) {}
+  ~CProducer() {
+    if (!IsRunning()) return;
+    m_handover.Stop();
+    m_thread.join();
+  }
+  CProducer(const CProducer&) = delete;
+  CProducer& operator=(const CProducer&) = delete;
+
+  // Gives slot a buffer and starts produce(nSlot) on a thread of its own, or
+  // leaves slot without a buffer and no thread running when either cannot be
+  // had.
+  // REQUIRES: no thread was started yet.
+  template <typename Produce>
+  void TryToStart(const Produce& produce, SSlot& slot, int nSlot);
+
+  // Returns true once the thread was started.
+  bool IsRunning() const { return m_thread.joinable(); }
+
+ private:
+  CHandover& m_handover;
+  std::thread m_thread;
+};
+
+// The buffer is allocated here, on the calling thread, before the thread
+// starts: memory and threads run out by the same limits (an address-space
+// limit, a process limit, a huge stack limit), and whichever fails first, the
+// conversion goes on without the thread, on the calling thread and its one
+// buffer, only slower.
+template <typename Produce>
+void CProducer::TryToStart(const Produce& produce, SSlot& slot, int nSlot) {
+  try {
+    slot.pBuffer = NewChunkBuffer();
+    m_thread = std::thread(produce, nSlot);
+  } catch (const std::exception&) {  // std::bad_alloc or std::system_error.
+    slot.pBuffer.reset();
+  }
+}
 
 // Reads the next chunk into the slot and turns it into converted text.
 void ReadChunk(const CTextCipher::ChunkReader& read, CTextReader& reader, const CTextCipher& cipher,
                SSlot& slot) {
   constexpr std::size_t kChunkSize = CTextCipher::kChunkSize;
-  if (!slot.pBuffer) slot.pBuffer = std::make_unique_for_overwrite<char[]>(kPage + kChunkSize);
   char* const pChunk = ChunkIn(slot.pBuffer.get());
   std::size_t nRead = 0;
   slot.status = read(pChunk, kChunkSize, &nRead);
@@ -89,8 +151,9 @@ void ReadChunk(const CTextCipher::ChunkReader& read, CTextReader& reader, const 
 }
 
 // The reading step, the same on either thread. What it throws (memory
-// running out) is kept in the slot: on the second thread it would otherwise
-// end the process, and the writing step reports it as it would its own.
+// running out while reading) is kept in the slot: on the second thread it
+// would otherwise end the process, and the writing step reports it as it
+// would its own.
 void FillSlot(const CTextCipher::ChunkReader& read, CTextReader& reader, const CTextCipher& cipher,
               SSlot& slot) {
   try {
@@ -98,18 +161,6 @@ void FillSlot(const CTextCipher::ChunkReader& read, CTextReader& reader, const C
   } catch (...) {
     slot.pError = std::current_exception();
     slot.bLast = true;
-  }
-}
-
-// Starts produce(stop, nSlot) on a thread of its own, or returns no thread
-// when none can be had (a process limit, a huge stack limit): the conversion
-// then goes on without it, only slower.
-template <typename Produce>
-std::jthread TryToStart(const Produce& produce, int nSlot) {
-  try {
-    return std::jthread(produce, nSlot);
-  } catch (const std::system_error&) {
-    return {};
   }
 }
 
@@ -127,9 +178,9 @@ std::jthread TryToStart(const Produce& produce, int nSlot) {
 // conversion then hides behind the copying that read() and write() do anyway
 // (1 GiB of LF text: 0.29 s instead of 0.36 s, against 0.28 s for cat). Two
 // chunks keep both threads busy. Before that, and for good when the thread
-// cannot start, this thread runs the same reading step itself: most text
-// files fit in one chunk, and for them starting a thread would cost more than
-// the whole conversion.
+// or its buffer cannot be had, this thread runs the same reading step itself:
+// most text files fit in one chunk, and for them starting a thread would cost
+// more than the whole conversion.
 //
 // The two threads hand the slots over under a mutex and a condition variable
 // rather than semaphores: the Windows build's semaphores (MinGW-w64's C++
@@ -137,12 +188,13 @@ std::jthread TryToStart(const Produce& produce, int nSlot) {
 // a chunk's handover costs nothing next to its copy.
 CStatus CTextCipher::ConvertStream(const ChunkReader& read, const TextWriter& write) const {
   SSlot slots[2];
+  slots[0].pBuffer = NewChunkBuffer();
   CTextReader reader(m_eKernel);
   const auto fill = [&](SSlot& slot) { FillSlot(read, reader, *this, slot); };
 
   CHandover handover;
-  const auto produce = [&](const std::stop_token& stop, int i) {
-    for (; handover.AwaitEmptySlot(stop); i ^= 1) {
+  const auto produce = [&](int i) {
+    for (; handover.AwaitEmptySlot(); i ^= 1) {
       fill(slots[i]);
       const bool bLast = slots[i].bLast;
       handover.Count(+1);
@@ -150,19 +202,18 @@ CStatus CTextCipher::ConvertStream(const ChunkReader& read, const TextWriter& wr
     }
   };
   bool bMayStart = true;
-  // Declared last, so that on every return it is stopped and joined before
-  // anything it uses goes away.
-  std::jthread producer;
+  // Declared last, so that it goes away first.
+  CProducer producer(handover);
 
   for (int i = 0;;) {
-    if (producer.joinable()) {
+    if (producer.IsRunning()) {
       handover.AwaitFilledSlot();
     } else {
       fill(slots[i]);
       handover.Count(+1);
       if (bMayStart && slots[i].bFull && !slots[i].bLast) {
         bMayStart = false;
-        producer = TryToStart(produce, i ^ 1);
+        producer.TryToStart(produce, slots[i ^ 1], i ^ 1);
       }
     }
     const SSlot& slot = slots[i];
@@ -174,6 +225,6 @@ CStatus CTextCipher::ConvertStream(const ChunkReader& read, const TextWriter& wr
     if (slot.bLast) return {};
     handover.Count(-1);
     // On its own this thread reuses the one buffer.
-    if (producer.joinable()) i ^= 1;
+    if (producer.IsRunning()) i ^= 1;
   }
 }

@@ -8,7 +8,8 @@ include(CheckCXXCompilerFlag)
 include(CheckLinkerFlag)
 include(CheckPIESupported)
 
-# -fcf-protection exists only for x86, so each flag is tried before use.
+# -fcf-protection exists only for x86, and not every compiler has every
+# flag, so each is tried before use.
 foreach(flag -fstack-protector-strong -fstack-clash-protection -fcf-protection)
   string(MAKE_C_IDENTIFIER "ROTFILE_HAS${flag}" var)
   check_cxx_compiler_flag(${flag} ${var})
@@ -16,7 +17,13 @@ foreach(flag -fstack-protector-strong -fstack-clash-protection -fcf-protection)
     add_compile_options(${flag})
   endif()
 endforeach()
-add_compile_options(-Wformat -Werror=format-security)
+# GCC takes -Werror=format-security only beside -Wformat, and warns otherwise.
+set(CMAKE_REQUIRED_FLAGS -Wformat)
+check_cxx_compiler_flag(-Werror=format-security ROTFILE_HAS_FORMAT_SECURITY)
+unset(CMAKE_REQUIRED_FLAGS)
+if(ROTFILE_HAS_FORMAT_SECURITY)
+  add_compile_options(-Wformat -Werror=format-security)
+endif()
 
 # glibc fortifies only optimised code and warns otherwise, so a Debug build
 # goes without it. Level 3 also checks buffers whose size is known only at

@@ -25,8 +25,9 @@ class CInputFile {
   CInputFile& operator=(const CInputFile&) = delete;
 
   // Opens lpszFile for reading; refuses anything but a regular file (a link to
-  // one is followed) without opening it, so a FIFO with no writer cannot hang.
-  // Waits, as a plain open does, while another process holds a lease on it.
+  // one is followed) without waiting on it, so a FIFO with no writer cannot
+  // hang, and on Linux without opening it at all. Waits, as a plain open does,
+  // while another process holds a lease on it.
   // REQUIRES: no file is open yet.
   CStatus Open(const char* lpszFile);
 

@@ -3,9 +3,19 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <string>
+#include <thread>
 
 #include "os/input_file.h"
+
+// Linux looks a file up without opening it (O_PATH) and then opens what it
+// found (/proc/self/fd). Other systems (FreeBSD has O_PATH, but no such
+// /proc), and the build that tries the portable way on Linux
+// (ROTFILE_PORTABLE_FILES), open the file first and look after.
+#if defined(__linux__) && defined(O_PATH) && !defined(ROTFILE_PORTABLE_FILES)
+#define ROTFILE_LOOK_BEFORE_OPENING 1
+#endif
 
 namespace {
 
@@ -15,20 +25,42 @@ CStatus RefuseUnlessRegular(const char* lpszFile, const struct stat& info) {
   return CStatus::Failure(lpszFile, "not a regular file");
 }
 
+// Opens lpszPath for reading without waiting, so that a FIFO without a writer
+// cannot hang the command; returns the descriptor, set to block from now on,
+// or -1 with errno set. A file under a lease (Samba and NFS servers take
+// them) fails such an open with EWOULDBLOCK while the kernel asks the holder
+// to let go, which it forces after /proc/sys/fs/lease-break-time (45 s by
+// default). The open is tried again until then, for at most twice that
+// default, so that it waits as cat's blocking open would.
+int OpenWithoutWaiting(const char* lpszPath) {
+  using namespace std::chrono_literals;
+  const auto giveUp = std::chrono::steady_clock::now() + 90s;
+  for (;;) {
+    const int nFd = open(lpszPath, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (nFd >= 0) {
+      fcntl(nFd, F_SETFL, fcntl(nFd, F_GETFL) & ~O_NONBLOCK);
+      return nFd;
+    }
+    if ((errno != EWOULDBLOCK && errno != EAGAIN) || std::chrono::steady_clock::now() > giveUp) {
+      return -1;
+    }
+    std::this_thread::sleep_for(10ms);
+  }
+}
+
+#ifdef ROTFILE_LOOK_BEFORE_OPENING
 // Opens for reading the regular file that nPathFd (an O_PATH descriptor of
 // the file described by info) refers to; returns the descriptor, or -1 with
 // errno set.
 int ReopenForReading(int nPathFd, const char* lpszFile, const struct stat& info) {
   // Through /proc the very file that was looked at is opened, whatever
-  // happened to its name since, and a plain blocking open waits for a lease
-  // (Samba, NFS servers) to be broken, as cat's would.
+  // happened to its name since.
   const std::string strLink = "/proc/self/fd/" + std::to_string(nPathFd);
-  const int nFd = open(strLink.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
+  const int nFd = OpenWithoutWaiting(strLink.c_str());
   if (nFd >= 0 || errno != ENOENT) return nFd;
-  // Without /proc the name is opened again. It may have been replaced by a
-  // FIFO since the look, so the open must not wait; a file under a lease
-  // then fails at once instead of waiting.
-  const int nNameFd = open(lpszFile, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  // Without /proc the name is opened again; it must still be the file that
+  // was looked at.
+  const int nNameFd = OpenWithoutWaiting(lpszFile);
   if (nNameFd < 0) return -1;
   struct stat opened;
   if (fstat(nNameFd, &opened) != 0 || opened.st_dev != info.st_dev ||
@@ -37,9 +69,40 @@ int ReopenForReading(int nPathFd, const char* lpszFile, const struct stat& info)
     errno = EAGAIN;
     return -1;
   }
-  fcntl(nNameFd, F_SETFL, fcntl(nNameFd, F_GETFL) & ~O_NONBLOCK);
   return nNameFd;
 }
+
+// Opens lpszFile for reading into *pnFd and describes it in *pInfo; refuses
+// anything but a regular file before opening it, since opening a device can
+// itself have effects (a tape rewinds).
+CStatus OpenRegularFile(const char* lpszFile, int* pnFd, struct stat* pInfo) {
+  const int nPathFd = open(lpszFile, O_PATH | O_CLOEXEC);
+  if (nPathFd < 0) return CStatus::FromErrno(lpszFile, errno);
+  CStatus status = fstat(nPathFd, pInfo) == 0 ? RefuseUnlessRegular(lpszFile, *pInfo)
+                                              : CStatus::FromErrno(lpszFile, errno);
+  if (status.IsOk()) {
+    *pnFd = ReopenForReading(nPathFd, lpszFile, *pInfo);
+    if (*pnFd < 0) status = CStatus::FromErrno(lpszFile, errno);
+  }
+  close(nPathFd);
+  return status;
+}
+#else
+// Opens lpszFile for reading into *pnFd and describes it in *pInfo; refuses
+// anything but a regular file once it is open, which a device may notice.
+CStatus OpenRegularFile(const char* lpszFile, int* pnFd, struct stat* pInfo) {
+  const int nFd = OpenWithoutWaiting(lpszFile);
+  if (nFd < 0) return CStatus::FromErrno(lpszFile, errno);
+  CStatus status = fstat(nFd, pInfo) == 0 ? RefuseUnlessRegular(lpszFile, *pInfo)
+                                          : CStatus::FromErrno(lpszFile, errno);
+  if (status.IsOk()) {
+    *pnFd = nFd;
+  } else {
+    close(nFd);
+  }
+  return status;
+}
+#endif
 
 }  // namespace
 
@@ -49,23 +112,13 @@ CInputFile::~CInputFile() {
 
 CStatus CInputFile::Open(const char* lpszFile) {
   m_strName = lpszFile;
-  // Look before opening: opening a device or FIFO can itself have effects
-  // (a tape rewinds, a FIFO waits for a writer), so such files are refused
-  // without being opened at all. O_PATH finds the file without opening it.
-  const int nPathFd = open(lpszFile, O_PATH | O_CLOEXEC);
-  if (nPathFd < 0) return CStatus::FromErrno(lpszFile, errno);
   struct stat info;
-  CStatus status = fstat(nPathFd, &info) == 0 ? RefuseUnlessRegular(lpszFile, info)
-                                              : CStatus::FromErrno(lpszFile, errno);
-  if (status.IsOk()) {
-    m_nFd = ReopenForReading(nPathFd, lpszFile, info);
-    if (m_nFd < 0) status = CStatus::FromErrno(lpszFile, errno);
-  }
-  close(nPathFd);
-  if (!status.IsOk()) return status;
+  if (CStatus status = OpenRegularFile(lpszFile, &m_nFd, &info); !status.IsOk()) return status;
   m_nMode = info.st_mode;
   m_id = {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+#if defined(POSIX_FADV_SEQUENTIAL) && !defined(ROTFILE_PORTABLE_FILES)
   posix_fadvise(m_nFd, 0, 0, POSIX_FADV_SEQUENTIAL);
+#endif
   return {};
 }
 

@@ -4,11 +4,27 @@
 #include <pthread.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
+#include <cstdlib>
+#include <new>
 #include <string>
 
 #include "cipher/text_cipher.h"
 #include "text_reference.h"
+
+// Array allocations, which here only the stream's chunk buffers make, fail on
+// demand: this many more succeed, then one fails; at -1, as after that
+// failure, none fails.
+static std::atomic<int> g_nArrayNewsToPass = -1;
+
+void* operator new[](std::size_t nSize) {
+  if (g_nArrayNewsToPass >= 0 && g_nArrayNewsToPass-- == 0) throw std::bad_alloc();
+  if (void* pBlock = std::malloc(nSize == 0 ? 1 : nSize)) return pBlock;
+  throw std::bad_alloc();
+}
+void operator delete[](void* pBlock) noexcept { std::free(pBlock); }
+void operator delete[](void* pBlock, std::size_t /*nSize*/) noexcept { std::free(pBlock); }
 
 namespace {
 
@@ -48,16 +64,21 @@ TEST(TextReaderTest, FullChunksGiveTheSameTextWhereverTheChunkEdgesFall) {
           << KernelName(eKernel) << ": " << testing::PrintToString(pszEdge);
     }
   }
+  // A second thread that cannot have its buffer, or (glibc) cannot start for
+  // want of a stack that can be mapped, leaves the work to the calling thread;
+  // without a first buffer there is no conversion.
+  const std::string strRaw = std::string(2 * kChunk - 1, 'q') + "\r\n";
+  g_nArrayNewsToPass = 1;
+  EXPECT_TRUE(ConvertInReads(strRaw, {}, FastestKernel()) == Expected(strRaw)) << "one buffer";
+  g_nArrayNewsToPass = 0;
+  EXPECT_THROW(ConvertInReads(strRaw, {}, FastestKernel()), std::bad_alloc) << "no buffer";
 #ifdef __GLIBC__
-  // A second thread that cannot start, for want of a stack that can be
-  // mapped, leaves the work to the calling thread.
   pthread_attr_t before;
   pthread_attr_t huge;
   pthread_getattr_default_np(&before);
   pthread_getattr_default_np(&huge);
   pthread_attr_setstacksize(&huge, SIZE_MAX / 2);
   pthread_setattr_default_np(&huge);
-  const std::string strRaw = std::string(2 * kChunk - 1, 'q') + "\r\n";
   const std::string strOut = ConvertInReads(strRaw, {}, FastestKernel());
   pthread_setattr_default_np(&before);
   EXPECT_TRUE(strOut == Expected(strRaw)) << "on one thread";
@@ -80,19 +101,25 @@ TEST(TextReaderTest, LooksAtNothingPastTheChunkOrTheText) {
 
 TEST(TextReaderTest, StreamStopsAtTheFirstFailureAndReadsAtMostTwoChunksAhead) {
   // Full chunks, so that the second thread takes over after the first; then
-  // the second read fails, or the first write.
-  for (const bool bWriteFails : {false, true}) {
+  // the second read fails or runs out of memory, or the first write fails.
+  for (const std::string strFailure : {"in: broken", "out of memory", "out: full"}) {
     int nReads = 0;
     const auto read = [&](char* pBuffer, std::size_t nMax, std::size_t* pnRead) {
       std::fill_n(pBuffer, *pnRead = nMax, 'a');
-      return ++nReads == 2 && !bWriteFails ? CStatus::Failure("in", "broken") : CStatus();
+      if (++nReads == 2 && strFailure == "out of memory") throw std::bad_alloc();
+      return nReads == 2 && strFailure == "in: broken" ? CStatus::Failure("in", "broken")
+                                                       : CStatus();
     };
     const auto write = [&](auto) {
-      return bWriteFails ? CStatus::Failure("out", "full") : CStatus();
+      return strFailure == "out: full" ? CStatus::Failure("out", "full") : CStatus();
     };
-    EXPECT_EQ(CTextCipher().ConvertStream(read, write).Message(),
-              bWriteFails ? "out: full" : "in: broken");
-    EXPECT_EQ(nReads, 2) << bWriteFails;
+    const auto convert = [&] { return CTextCipher().ConvertStream(read, write).Message(); };
+    if (strFailure == "out of memory") {
+      EXPECT_THROW(convert(), std::bad_alloc);
+    } else {
+      EXPECT_EQ(convert(), strFailure);
+    }
+    EXPECT_EQ(nReads, 2) << strFailure;
   }
 }
 
