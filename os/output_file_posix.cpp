@@ -19,8 +19,9 @@ namespace {
 
 // The directory is only ever searched and written through, never listed, so
 // it is opened in a way that needs no permission to read it, where there is
-// one.
-#if defined(O_PATH)
+// one: Linux's O_PATH (left out by the build that tries the portable way),
+// or POSIX's O_SEARCH.
+#if defined(__linux__) && defined(O_PATH) && !defined(ROTFILE_PORTABLE_FILES)
 constexpr int kDirectoryAccess = O_PATH;
 #elif defined(O_SEARCH)
 constexpr int kDirectoryAccess = O_SEARCH;
