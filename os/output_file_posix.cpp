@@ -29,6 +29,9 @@ constexpr int kDirectoryAccess = O_SEARCH;
 constexpr int kDirectoryAccess = O_RDONLY;
 #endif
 
+// The group argument of fchown that keeps a file's group as it is.
+constexpr gid_t kNoGroup = static_cast<gid_t>(-1);
+
 SFileId IdOf(const struct stat& info) {
   return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
 }
@@ -69,7 +72,7 @@ bool IsGuardedBySticky(int nDirFd, const struct stat& existing) {
 // mode and group only when it is the user's own, as a file planted by
 // someone else must not open up the output to them; otherwise the output
 // gets nNewMode and keeps the group it is created with (*pnGroup is then
-// -1). A link is replaced, never followed, and steers nothing.
+// kNoGroup). A link is replaced, never followed, and steers nothing.
 CStatus CheckOutputName(int nDirFd, const char* pszName, const std::string& strFile,
                         const CInputFile& source, unsigned nNewMode, unsigned* pnMode,
                         gid_t* pnGroup) {
@@ -84,7 +87,7 @@ CStatus CheckOutputName(int nDirFd, const char* pszName, const std::string& strF
     }
   }
   *pnMode = nNewMode;
-  *pnGroup = static_cast<gid_t>(-1);
+  *pnGroup = kNoGroup;
   struct stat existing;
   if (fstatat(nDirFd, pszName, &existing, AT_SYMLINK_NOFOLLOW) != 0) {
     return errno == ENOENT ? CStatus() : CStatus::FromErrno(strFile, errno);
@@ -117,7 +120,7 @@ CStatus COutputFile::Create(const char* lpszFile, const CInputFile& source) {
   m_nDirFd = open(strDir.c_str(), kDirectoryAccess | O_DIRECTORY | O_CLOEXEC);
   if (m_nDirFd < 0) return CStatus::FromErrno(m_strName, errno);
   const unsigned nNewMode = NewFileMode(source.Mode());
-  gid_t nKeptGroup = 0;
+  gid_t nKeptGroup = kNoGroup;
   if (CStatus status = CheckOutputName(m_nDirFd, lpszFile + nStart, m_strName, source, nNewMode,
                                        &m_nMode, &nKeptGroup);
       !status.IsOk()) {
@@ -144,8 +147,7 @@ CStatus COutputFile::Create(const char* lpszFile, const CInputFile& source) {
   // Only root and members of the group may give a file to it. Where the
   // group cannot be kept, the mode that went with it is not kept either:
   // it would open the output to the user's own group instead.
-  if (nKeptGroup != static_cast<gid_t>(-1) &&
-      fchown(m_nFd, static_cast<uid_t>(-1), nKeptGroup) != 0) {
+  if (nKeptGroup != kNoGroup && fchown(m_nFd, static_cast<uid_t>(-1), nKeptGroup) != 0) {
     m_nMode = nNewMode;
   }
   return {};

@@ -61,17 +61,18 @@ CStatus COutputFile::Create(const char* lpszFile, const CInputFile& source) {
   m_strName = lpszFile;
   // Converted once here; the rename and the cleanup use the wide names.
   if (CStatus status = ToWideName(lpszFile, &m_strWideName); !status.IsOk()) return status;
-  if (CStatus status = CheckOutputName(m_strName, m_strWideName, source); !status.IsOk())
+  if (CStatus status = CheckOutputName(m_strName, m_strWideName, source); !status.IsOk()) {
     return status;
+  }
 
   CConsoleHold hold;
   // CREATE_NEW never opens a file that is already there. Deleting is shared
   // so that the console handler can remove the file while it is open.
+  const std::string strDir = m_strName.substr(0, FinalComponentStart(m_strName));
   std::wstring strWideTemp;
   HANDLE hFile = INVALID_HANDLE_VALUE;
   for (int nTry = 0; nTry < 100 && hFile == INVALID_HANDLE_VALUE; ++nTry) {
-    const std::string strTemp =
-        m_strName.substr(0, FinalComponentStart(m_strName)) + MakeTempName();
+    const std::string strTemp = strDir + MakeTempName();
     if (CStatus status = ToWideName(strTemp.c_str(), &strWideTemp); !status.IsOk()) return status;
     hFile = CreateFileW(strWideTemp.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
                         FILE_ATTRIBUTE_NORMAL, nullptr);
