@@ -1,0 +1,116 @@
+#!/usr/bin/env python3
+"""Plants the faults listed in tests/mutants.txt, one at a time, in a scratch
+copy of the source tree, and reports which ones the test suite misses.
+
+usage: tools/mutate.py [--mutants FILE] [--only TEXT] [TREE]
+
+TREE is the source tree to copy, by default the one this script is in; its
+files are taken as they are, committed or not, without build/ and .git/.
+FILE defaults to TREE/tests/mutants.txt. Each fault there is a block:
+
+    # what the fault is
+    @ path/in/tree.cpp
+    - exact text that occurs once in that file
+    + the text that replaces it
+
+'-' and '+' lines may repeat for a fault of several lines. The unchanged
+copy is built with the test preset and must pass its tests first. Then, for
+each fault, the copy is rebuilt and ctest runs; a failing run catches the
+fault. A fault whose text is no longer found is reported as MISSING, so the
+list must keep in step with the code. The exit status is 0 only when every
+fault is caught, found and compiles. Scratch files, those of the tests
+included, go to $TMPDIR.
+"""
+import argparse
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+
+def parse(path):
+    mutants, current = [], None
+    for raw in open(path, encoding="utf-8"):
+        line = raw.rstrip("\n")
+        if line.startswith("# "):
+            current = {"what": line[2:], "file": None, "old": [], "new": []}
+            mutants.append(current)
+        elif current is None or not line.strip():
+            continue
+        elif line.startswith("@ "):
+            current["file"] = line[2:].strip()
+        elif line.startswith("- ") or line == "-":
+            current["old"].append(line[2:])
+        elif line.startswith("+ ") or line == "+":
+            current["new"].append(line[2:])
+    return [m for m in mutants if m["file"] and m["old"]]
+
+
+def run(command, cwd, timeout=900):
+    try:
+        done = subprocess.run(command, cwd=cwd, shell=True, stdout=subprocess.PIPE,
+                              stderr=subprocess.STDOUT, text=True, errors="replace",
+                              timeout=timeout)
+        return done.returncode, done.stdout
+    except subprocess.TimeoutExpired:
+        return 124, "timed out"
+
+
+def main():
+    top = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+    parser = argparse.ArgumentParser(description="Plant listed faults and run the tests on each.")
+    parser.add_argument("tree", nargs="?", default=top, help="source tree (default: %(default)s)")
+    parser.add_argument("--mutants", help="list of faults (default: TREE/tests/mutants.txt)")
+    parser.add_argument("--only", help="plant only the faults whose description holds TEXT")
+    args = parser.parse_args()
+    mutants = parse(args.mutants or os.path.join(args.tree, "tests", "mutants.txt"))
+
+    jobs = os.environ.get("CMAKE_BUILD_PARALLEL_LEVEL", "2")
+    build = f"cmake --build build/test -j{jobs}"
+    test = f"ctest --test-dir build/test --timeout 300 -j{jobs} --stop-on-failure"
+    work = tempfile.mkdtemp(prefix="mutate-")
+    copy = os.path.join(work, "src")
+    try:
+        shutil.copytree(args.tree, copy, symlinks=True,
+                        ignore=lambda folder, names: [n for n in names if n in (".git", "build")]
+                        if os.path.samefile(folder, args.tree) else [])
+        for command in ("cmake --preset test", build, test):
+            status, output = run(command, copy)
+            if status:
+                print(f"the tree fails '{command}' before any fault is planted:\n{output[-1500:]}")
+                return 2
+        caught = planted = missing = stillborn = 0
+        for m in mutants:
+            if args.only and args.only not in m["what"]:
+                continue
+            path = os.path.join(copy, m["file"])
+            old, new = "\n".join(m["old"]), "\n".join(m["new"])
+            text = open(path, encoding="utf-8").read() if os.path.exists(path) else ""
+            if text.count(old) != 1:
+                print(f"MISSING   {m['what']} ({m['file']})", flush=True)
+                missing += 1
+                continue
+            open(path, "w", encoding="utf-8").write(text.replace(old, new))
+            try:
+                if run(build, copy)[0]:
+                    print(f"STILLBORN {m['what']} (does not compile)", flush=True)
+                    stillborn += 1
+                    continue
+                planted += 1
+                started = time.time()
+                status, _ = run(test, copy)
+                caught += bool(status)
+                word = "caught   " if status else "MISSED   "
+                print(f"{word} {m['what']} ({time.time() - started:.0f} s)", flush=True)
+            finally:
+                open(path, "w", encoding="utf-8").write(text)
+        print(f"caught {caught} of {planted} ({missing} missing, {stillborn} not compiling)")
+        return 0 if caught == planted and not missing and not stillborn else 1
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
