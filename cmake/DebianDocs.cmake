@@ -14,10 +14,14 @@ string(REPLACE "\n\n" "\n.\n" ROTFILE_LICENSE_TEXT "${ROTFILE_LICENSE_TEXT}")
 string(REPLACE "\n" "\n " ROTFILE_LICENSE_TEXT " ${ROTFILE_LICENSE_TEXT}")
 configure_file(${CMAKE_CURRENT_LIST_DIR}/debian/copyright.in copyright @ONLY)
 
-# gzip -n leaves the time stamp out, as for the manual page.
+# The changelog is made from CHANGELOG.md, in Debian's format; gzip -n leaves
+# the time stamp out, as for the manual page.
 add_custom_command(OUTPUT changelog.gz
-  COMMAND ${GZIP_EXECUTABLE} -9nc ${CMAKE_CURRENT_LIST_DIR}/debian/changelog > changelog.gz
-  DEPENDS ${CMAKE_CURRENT_LIST_DIR}/debian/changelog)
+  COMMAND ${CMAKE_COMMAND} -DIN=${PROJECT_SOURCE_DIR}/CHANGELOG.md -DOUT=changelog
+          -DMAINTAINER=${CPACK_PACKAGE_CONTACT} -P ${CMAKE_CURRENT_LIST_DIR}/DebianChangelog.cmake
+  COMMAND ${GZIP_EXECUTABLE} -9nf changelog
+  DEPENDS ${PROJECT_SOURCE_DIR}/CHANGELOG.md ${CMAKE_CURRENT_LIST_DIR}/DebianChangelog.cmake
+  VERBATIM)
 add_custom_target(rotfile_changelog ALL DEPENDS changelog.gz)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/copyright ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
