@@ -266,10 +266,13 @@ TEST(RotfileMainTest, NamesInEveryScriptAreOpenedAndShownAsTyped) {
 }
 
 // Permission bits as POSIX has them; they do not bind root, so CI runs the
-// suite once more as an ordinary user.
+// suite once more as an ordinary user. The suite's name tells whoever sees it
+// skipped why: ctest lists a skipped test by name alone.
 #ifndef _WIN32
-TEST(RotfileMainTest, PermissionFailuresReportTheFileAndLeaveTheDirectoryAsItWas) {
-  if (geteuid() == 0) GTEST_SKIP() << "running as root, whom file permissions do not bind";
+TEST(NonRootOnlyTest, PermissionFailuresReportTheFileAndLeaveTheDirectoryAsItWas) {
+  if (geteuid() == 0) {
+    GTEST_SKIP() << "runs only as an ordinary user: file permissions do not bind root";
+  }
   ExpectRuns({
       {{"blocked.qzv"}, Failure("blocked.qzv: Permission denied")},
       {{"locked/notes.txt"}, Failure("locked/notes.qzv: Permission denied")},
@@ -298,8 +301,8 @@ bool RunsAs(const passwd& pw, gid_t nGroup, const char* pszArg, const SRun& expe
 // root's, which only root can plant. A file of the user's own hands on its
 // mode and group, if the user may give a file to that group; otherwise the
 // output gets the input's read and write bits less the umask.
-TEST(RotfileMainTest, OnlyTheUsersOwnFileHandsOnItsModeAndGroup) {
-  if (geteuid() != 0) GTEST_SKIP() << "only root can plant a file for another user";
+TEST(RootOnlyTest, OnlyTheUsersOwnFileHandsOnItsModeAndGroup) {
+  if (geteuid() != 0) GTEST_SKIP() << "runs only as root, who alone can plant files of other users";
   const passwd* pNobody = getpwnam("nobody");
   ASSERT_NE(pNobody, nullptr);
   const uid_t nNobody = pNobody->pw_uid;
