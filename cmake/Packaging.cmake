@@ -5,14 +5,14 @@ set(CPACK_PACKAGE_VENDOR "rotfile developers")
 set(CPACK_PACKAGE_CONTACT "rotfile developers <rotfile@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
 # Lines of the long description are kept short, as Debian tools show them.
+# What rotfile guarantees is told in one place, the manual page, to which
+# the description points.
 string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
   "rotfile encrypts a plain text file into a .qzv file and decrypts a .qzv"
-  "file into a ._zv file by rotating the printable character codes 32 to"
-  "125 by 47 places. The input is read as text (CR LF becomes LF, Ctrl-Z"
-  "ends the text). The output replaces its target only once it is complete,"
-  "and a failed or interrupted run removes its temporary file (a run killed"
-  "by SIGKILL leaves it behind). The command takes one file name and no"
-  "options.")
+  "file into a ._zv file by rotating the printable character codes. It"
+  "hides text from a casual glance only: there is no key. The command takes"
+  "one file name and no options, and puts its output in place only once it"
+  "is complete; the manual page rotfile(1) says exactly what it guarantees.")
 # Users install the command, not its symbol table.
 set(CPACK_STRIP_FILES ON)
 # The same commit gives the same package bytes: cpack dates every member
