@@ -1,6 +1,10 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#ifdef __linux__
+#include <linux/stat.h>
+#include <sys/syscall.h>
+#endif
 
 #include <cerrno>
 #include <climits>
@@ -64,12 +68,13 @@ bool IsGuardedBySticky(int nDirFd, const struct stat& existing) {
 
 // Whether the attributes of pszPath in nDirFd (the directory itself when
 // pszPath is empty) keep an entry there from being taken out or replaced:
-// append-only or immutable. Linux tells through statx; elsewhere the rename
-// finds out.
+// append-only or immutable. Linux tells through statx, called directly, as
+// not every C library has a function for it (musl before 1.2.5); elsewhere
+// the rename finds out.
 bool IsSealed([[maybe_unused]] int nDirFd, [[maybe_unused]] const char* pszPath) {
-#ifdef STATX_ATTR_APPEND
+#ifdef __linux__
   struct statx info;
-  return statx(nDirFd, pszPath, AT_EMPTY_PATH | AT_SYMLINK_NOFOLLOW, 0, &info) == 0 &&
+  return syscall(SYS_statx, nDirFd, pszPath, AT_EMPTY_PATH | AT_SYMLINK_NOFOLLOW, 0, &info) == 0 &&
          (info.stx_attributes & (STATX_ATTR_APPEND | STATX_ATTR_IMMUTABLE)) != 0;
 #else
   return false;
