@@ -9,8 +9,9 @@
 // shell's $'...' string, in which a control character or a byte that is no
 // printable character appears as \t, \n, \r or a backslash and three octal
 // digits, and ' and \ appear as \' and \\. Valid UTF-8 prints, but for the
-// format characters (bidirectional controls, zero-width characters) and the
-// line and paragraph separators, each of whose bytes is written in octal.
+// characters of kUnseenRanges in os/unicode_ranges.h (Unicode's
+// default-ignorable and format characters, the line and paragraph
+// separators), each of whose bytes is written in octal.
 std::string QuotedName(std::string_view strName);
 
 #endif  // ROTFILE_OS_QUOTED_NAME_H_
