@@ -49,14 +49,19 @@ SPrintable PrintableAt(std::string_view strName, std::size_t i) {
   return IsIn(kUnseenRanges, chCode) ? SPrintable{} : SPrintable{chCode, nLength};
 }
 
-// Returns whether every character of strName prints.
+// Returns whether every character of strName prints and nothing at either
+// end is white space, which the end of a message or its ": " would hide.
 bool ShowsItself(std::string_view strName) {
+  char32_t chFirst = 0;
+  char32_t chLast = 0;
   for (std::size_t i = 0; i < strName.size();) {
-    const std::size_t n = PrintableAt(strName, i).nLength;
-    if (n == 0) return false;
-    i += n;
+    const SPrintable printable = PrintableAt(strName, i);
+    if (printable.nLength == 0) return false;
+    if (i == 0) chFirst = printable.chCode;
+    chLast = printable.chCode;
+    i += printable.nLength;
   }
-  return true;
+  return !IsIn(kWhiteSpaceRanges, chFirst) && !IsIn(kWhiteSpaceRanges, chLast);
 }
 
 }  // namespace
@@ -64,6 +69,8 @@ bool ShowsItself(std::string_view strName) {
 // A name with a line break or an escape sequence in it would split the
 // one-line message or act on the terminal; quoted, it shows what it is and
 // can be pasted back into a shell. An empty name would leave nothing to see.
+// Inside the quotes a printable blank stays as it is: the quotes already
+// show where the name begins and ends.
 std::string QuotedName(std::string_view strName) {
   if (strName.empty()) return "''";
   if (ShowsItself(strName)) return std::string(strName);

@@ -261,6 +261,10 @@ TEST(RotfileMainTest, FailuresReportTheFileAndLeaveTheDirectoryAsItWas) {
         "\xe2\x81\xa6"},
        Failure("$'\\315\\217\\341\\205\\237\\341\\240\\213\\343\\205\\244\\357\\270\\217"
                "\\363\\240\\204\\200\\357\\276\\240\\342\\201\\246': No such file or directory")},
+      // White space at either end would be lost at the end of the line or
+      // before ": "; quoted, it stays as it is.
+      {{" a.txt"}, Failure("$' a.txt': No such file or directory")},
+      {{"n.txt\xe3\x80\x80"}, Failure("$'n.txt\xe3\x80\x80': No such file or directory")},
 #endif
   });
 }
