@@ -267,6 +267,23 @@ TEST(RotfileMainTest, FailuresReportTheFileAndLeaveTheDirectoryAsItWas) {
         "e\x7f\xc3\xa9"},
        Failure("$'a\\342\\200\\256b\\342\\200\\250c\\342\\200\\213d\\357\\273\\277e\\177\xc3\xa9'"
                ": No such file or directory")},
+      // And characters that fonts are to leave out, whatever their category:
+      // a combining grapheme joiner, Hangul fillers, variation selectors, a
+      // direction isolate.
+      {{"\xcd\x8f"
+        "\xe1\x85\x9f"
+        "\xe1\xa0\x8b"
+        "\xe3\x85\xa4"
+        "\xef\xb8\x8f"
+        "\xf3\xa0\x84\x80"
+        "\xef\xbe\xa0"
+        "\xe2\x81\xa6"},
+       Failure("$'\\315\\217\\341\\205\\237\\341\\240\\213\\343\\205\\244\\357\\270\\217"
+               "\\363\\240\\204\\200\\357\\276\\240\\342\\201\\246': No such file or directory")},
+      // White space at either end would be lost at the end of the line or
+      // before ": "; quoted, it stays as it is.
+      {{" a.txt"}, Failure("$' a.txt': No such file or directory")},
+      {{"n.txt\xe3\x80\x80"}, Failure("$'n.txt\xe3\x80\x80': No such file or directory")},
 #endif
   });
 }
