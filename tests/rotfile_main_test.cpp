@@ -145,6 +145,8 @@ void ExpectRuns(std::initializer_list<SCase> cases) {
     WriteFile("locked/notes.txt", "abc");
     chmod("locked", 0555);
     WriteFile("big.qzv", "old");
+    // A link to a directory at an output name is replaced like any link.
+    fs::create_directory_symlink("busy.qzv", "dirlink.qzv");
     fs::create_directories(kDeepDir);
     // One more, whose names must be quoted.
     WriteFile("t\tx.txt", "abc");
@@ -198,6 +200,7 @@ TEST(RotfileMainTest, TheArgumentsDecideWhatIsDone) {
       {{"x.qzv.txt"}, kDone, "x.qzv.qzv"},      {{"-n"}, kDone, "-n.qzv"},
       {{"dir.qzv/x"}, kDone, "dir.qzv/x.qzv"},
 #ifndef _WIN32
+      {{"dirlink.txt"}, kDone, "dirlink.qzv"},
       {{kDeepInput.c_str()}, kDone, kDeepOutput.c_str()},
 #endif
 #ifdef _WIN32
@@ -400,7 +403,7 @@ TEST(RotfileMainTest, OnlyTheUsersOwnFileHandsOnItsModeGroupAndAccessList) {
       {0777, 0644, "own", 0640, nOwn, "", kDone, {0640, nOwn}, ""},
       {0777, 0644, "own", 0640, kOther, "", kDone, {0640, kOther}, ""},
       {0777, 0644, "own", 0640, nOwn, "u:2003:r,g::-,m::r", kDone, {0640, nOwn}, kList},
-      {0777, 0600, "own", 0640, 0, "", kDone, {0600, nOwn}, ""},
+      {0777, 0644, "own", 0640, 0, "", kDone, {0644, nOwn}, ""},
       {01777, 0600, "own", 0640, nOwn, "", kDone, {0640, nOwn}, ""},
       {0777, 0600, "root", 0666, kOther, "", kDone, {0600, nOwn}, ""},
       {01777, 0600, "root", 0666, kOther, "", Failure("notes.qzv: owned by another user in a sticky directory"), {0666, kOther}, ""},
