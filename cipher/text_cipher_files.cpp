@@ -33,7 +33,7 @@ CStatus CTextCipher::EncodeFile(const char* lpszInFile, const char* lpszOutFile)
   CStatus status = ConvertStream(ReadFrom(input), [&](std::span<const char> text) {
     return output.Write(text.data(), text.size());
   });
-  return status.IsOk() ? output.Commit() : status;
+  return status.IsOk() ? output.Commit() : output.Abandon(status);
 }
 
 CStatus CTextCipher::DecodeFile(const char* lpszInFile, const char* lpszOutFile) const {

@@ -49,9 +49,17 @@ int OpenWithoutWaiting(const char* lpszPath) {
 }
 
 #ifdef ROTFILE_LOOK_BEFORE_OPENING
+// What ReopenForReading returns when the name no longer leads to the file
+// that was looked at.
+constexpr int kReplaced = -2;
+
+// How many times a file replaced between its look-up and its open (as
+// editors save, by renaming a new file over the old) is looked up again.
+constexpr int kLookUps = 5;
+
 // Opens for reading the regular file that nPathFd (an O_PATH descriptor of
-// the file described by info) refers to; returns the descriptor, or -1 with
-// errno set.
+// the file described by info) refers to; returns the descriptor, kReplaced,
+// or -1 with errno set.
 int ReopenForReading(int nPathFd, const char* lpszFile, const struct stat& info) {
   // Through /proc the very file that was looked at is opened, whatever
   // happened to its name since.
@@ -66,8 +74,7 @@ int ReopenForReading(int nPathFd, const char* lpszFile, const struct stat& info)
   if (fstat(nNameFd, &opened) != 0 || opened.st_dev != info.st_dev ||
       opened.st_ino != info.st_ino) {
     close(nNameFd);
-    errno = EAGAIN;
-    return -1;
+    return kReplaced;
   }
   return nNameFd;
 }
@@ -76,16 +83,19 @@ int ReopenForReading(int nPathFd, const char* lpszFile, const struct stat& info)
 // anything but a regular file before opening it, since opening a device can
 // itself have effects (a tape rewinds).
 CStatus OpenRegularFile(const char* lpszFile, int* pnFd, struct stat* pInfo) {
-  const int nPathFd = open(lpszFile, O_PATH | O_CLOEXEC);
-  if (nPathFd < 0) return CStatus::FromErrno(lpszFile, errno);
-  CStatus status = fstat(nPathFd, pInfo) == 0 ? RefuseUnlessRegular(lpszFile, *pInfo)
-                                              : CStatus::FromErrno(lpszFile, errno);
-  if (status.IsOk()) {
-    *pnFd = ReopenForReading(nPathFd, lpszFile, *pInfo);
-    if (*pnFd < 0) status = CStatus::FromErrno(lpszFile, errno);
+  for (int nLookUp = 0; nLookUp < kLookUps; ++nLookUp) {
+    const int nPathFd = open(lpszFile, O_PATH | O_CLOEXEC);
+    if (nPathFd < 0) return CStatus::FromErrno(lpszFile, errno);
+    CStatus status = fstat(nPathFd, pInfo) == 0 ? RefuseUnlessRegular(lpszFile, *pInfo)
+                                                : CStatus::FromErrno(lpszFile, errno);
+    if (status.IsOk()) {
+      *pnFd = ReopenForReading(nPathFd, lpszFile, *pInfo);
+      if (*pnFd == -1) status = CStatus::FromErrno(lpszFile, errno);
+    }
+    close(nPathFd);
+    if (!status.IsOk() || *pnFd >= 0) return status;
   }
-  close(nPathFd);
-  return status;
+  return CStatus::Failure(lpszFile, "kept changing while it was being opened");
 }
 #else
 // Opens lpszFile for reading into *pnFd and describes it in *pInfo; refuses

@@ -2,17 +2,29 @@
 #define ROTFILE_OS_OUTPUT_FILE_H_
 
 #include <cstddef>
+#include <optional>
 #include <string>
 
 #include "os/input_file.h"
 #include "os/status.h"
+#ifndef _WIN32
+#include "os/handed_on_posix.h"
+#include "os/signal_cleanup_posix.h"
+#endif
 
-// A new file that appears under its name only when it is complete. Bytes go
-// to a temporary file in the output's directory; Commit renames it over that
-// name. Until then, and whenever anything fails, the final name keeps what it
-// had. The temporary file is removed on failure, on destruction without a
-// commit, and when a catchable signal ends the process (on Windows: Ctrl-C,
-// Ctrl-Break or closing the console window).
+// A new file that appears under its name only when it is complete. Until
+// Commit, and whenever anything fails, the final name keeps what it had.
+//
+// On Linux, where the file system allows it, the file is made without a name
+// in the output's directory (O_TMPFILE): nobody else can open it, and if the
+// process dies, even by SIGKILL, it vanishes. Commit links it straight to the
+// final name, or, when a file is there, to a temporary name that it renames
+// over the final one at once. Elsewhere the bytes go to a named temporary
+// file in the output's directory, which Commit renames over the final name,
+// and which is removed on failure, on destruction without a commit, and when
+// a catchable signal ends the process (on Windows: Ctrl-C, Ctrl-Break or
+// closing the console window). A temporary file that cannot be removed is
+// named in the failure.
 class COutputFile {
  public:
   COutputFile() = default;
@@ -20,29 +32,41 @@ class COutputFile {
   COutputFile(const COutputFile&) = delete;
   COutputFile& operator=(const COutputFile&) = delete;
 
-  // Creates the temporary file for lpszFile, after refusing an output name
-  // that is the source file itself (by any link), a directory, too long for
-  // its directory, or another user's file in a sticky directory. On POSIX
-  // the directory is opened once here, and the temporary file, the rename
-  // and the cleanup all work in it, wherever it is moved meanwhile. The
-  // output keeps the permission bits and the group of a regular file it
-  // replaces, if that file is the user's own and its group one the user may
-  // give; otherwise it gets the read and write bits of the source's mode
-  // less the umask (Windows has no modes: the file takes the directory's
-  // access control list). REQUIRES: no file is open yet; source is open.
+  // Makes the new file for lpszFile, after refusing an output name that is
+  // the source file itself (by any link), a directory, too long for its
+  // directory, another user's file in a sticky directory, or one that the
+  // directory's or the file's own attributes (append-only, immutable) keep
+  // from being replaced. On POSIX the directory is opened once here, and the
+  // file, the rename and the cleanup all work in it, wherever it is moved
+  // meanwhile. The output keeps the permission bits, the group and the
+  // access control list of a file it replaces, if that file is the user's
+  // own regular file with one link and its group one the user may give;
+  // otherwise it gets what the system gives any new file created there with
+  // the source's read and write bits (the umask, or the directory's default
+  // access control list, applied). Windows has no modes: the file takes the
+  // directory's access control list. REQUIRES: no file is open yet; source
+  // is open.
   CStatus Create(const char* lpszFile, const CInputFile& source);
 
-  // Writes all nSize bytes at pData, or fails.
-  // REQUIRES: Create succeeded and Commit has not been called.
+  // Writes all nSize bytes at pData, or fails and abandons the file.
+  // REQUIRES: Create succeeded and neither Commit nor Abandon has been called.
   CStatus Write(const char* pData, std::size_t nSize);
 
-  // Closes the temporary file and renames it over the final name.
-  // REQUIRES: Create succeeded; called at most once.
+  // Puts the complete file in place under the final name.
+  // REQUIRES: Create succeeded; called at most once, and not after Abandon.
   CStatus Commit();
 
+  // Gives the file up after failure, which it returns, noting any temporary
+  // file that could not be removed.
+  CStatus Abandon(const CStatus& failure);
+
  private:
-  // Closes and removes the temporary file if it is still there.
-  void Discard();
+  // Closes the file and removes its temporary name, if it has one; returns
+  // false when that name could not be removed.
+  bool Discard();
+
+  // Returns the temporary file's path as a message shows it.
+  std::string TempPath() const;
 
   std::string m_strName;
 #ifdef _WIN32
@@ -50,11 +74,33 @@ class COutputFile {
   std::wstring m_strWideTemp;  // The temporary file; empty when none is ours.
   void* m_hFile = nullptr;     // The temporary file's HANDLE; null when none is open.
 #else
-  std::string
-      m_strTempName;  // The temporary file's name in the directory; empty when none is ours.
   int m_nDirFd = -1;  // The output's directory.
-  int m_nFd = -1;
-  unsigned m_nMode = 0;  // The permission bits the output gets at the commit.
+  int m_nFd = -1;     // The new file, open for writing.
+  // How Commit gives a file made without a name its name; kNamed when the
+  // file has a temporary name from the start.
+  enum class ELink { kNamed, kEmptyPath, kProcFd } m_eLink = ELink::kNamed;
+  // The temporary name in the directory; empty when none is ours.
+  std::string m_strTempName;
+  // What a named temporary file is given once in place: what the file it
+  // replaces hands on, or else the mode a new file gets there.
+  std::optional<SHandedOn> m_handedOn;
+  unsigned m_nNewMode = 0;
+  std::string m_strNotice;  // What a signal that cannot remove the temporary file says.
+  CFileSizeSignalIgnored m_sizeSignalIgnored;
+
+  // Makes the named temporary file, for an output that asks for nAskedMode
+  // when new. REQUIRES: Create has opened the directory and no file yet.
+  CStatus CreateNamed(unsigned nAskedMode);
+
+  // Gives the file without a name at nFd the name pszName in the directory,
+  // as linkat does.
+  int LinkUnnamed(int nFd, const char* pszName) const;
+
+  // Puts the named temporary file in place as pszName, with its final mode.
+  CStatus RenameIntoPlace(const char* pszName);
+
+  // Gives the file without a name the name pszName, replacing what is there.
+  CStatus LinkIntoPlace(const char* pszName);
 #endif
 };
 

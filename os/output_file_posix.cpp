@@ -1,19 +1,33 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#ifdef __linux__
+#include <linux/stat.h>
+#include <sys/syscall.h>
+#endif
 
 #include <cerrno>
 #include <climits>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <utility>
 
+#include "os/access_list.h"
 #include "os/output_file.h"
 #include "os/path.h"
 #include "os/quoted_name.h"
 #include "os/signal_cleanup_posix.h"
 #include "os/temp_name.h"
+
+// Linux makes a file without a name (O_TMPFILE) and gives it one later
+// through /proc/self/fd or AT_EMPTY_PATH. Other systems, and the build that
+// tries the portable way on Linux (ROTFILE_PORTABLE_FILES), name the file
+// from the start.
+#if defined(__linux__) && defined(O_TMPFILE) && !defined(ROTFILE_PORTABLE_FILES)
+#define ROTFILE_UNNAMED_FILES 1
+#endif
 
 namespace {
 
@@ -29,20 +43,8 @@ constexpr int kDirectoryAccess = O_SEARCH;
 constexpr int kDirectoryAccess = O_RDONLY;
 #endif
 
-// The group argument of fchown that keeps a file's group as it is.
-constexpr gid_t kNoGroup = static_cast<gid_t>(-1);
-
 SFileId IdOf(const struct stat& info) {
   return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
-}
-
-// The mode a new output gets: the source's read and write bits less the
-// umask, as cp gives a new file.
-unsigned NewFileMode(unsigned nSourceMode) {
-  // The umask can only be read by setting it; no other thread runs yet.
-  const mode_t nUmask = umask(0);
-  umask(nUmask);
-  return nSourceMode & 0666 & ~nUmask;
 }
 
 // Whether the existing file at pszName (as lstat describes it) is the
@@ -64,18 +66,29 @@ bool IsGuardedBySticky(int nDirFd, const struct stat& existing) {
          (dir.st_mode & S_ISVTX) != 0 && dir.st_uid != nUser;
 }
 
+// Whether the attributes of pszPath in nDirFd (the directory itself when
+// pszPath is empty) keep an entry there from being taken out or replaced:
+// append-only or immutable. Linux tells through statx, called directly, as
+// not every C library has a function for it (musl before 1.2.5); elsewhere
+// the rename finds out.
+bool IsSealed([[maybe_unused]] int nDirFd, [[maybe_unused]] const char* pszPath) {
+#ifdef __linux__
+  struct statx info;
+  return syscall(SYS_statx, nDirFd, pszPath, AT_EMPTY_PATH | AT_SYMLINK_NOFOLLOW, 0, &info) == 0 &&
+         (info.stx_attributes & (STATX_ATTR_APPEND | STATX_ATTR_IMMUTABLE)) != 0;
+#else
+  return false;
+#endif
+}
+
 // Finds, before any byte is converted, what would only make the work fail
 // or go wrong: a final component pszName too long for the directory
-// nDirFd, a directory there, the source itself, or another user's file in a
-// sticky directory, which the rename could not replace. Stores in *pnMode
-// and *pnGroup what the output is to be given: a replaced file hands on its
-// mode and group only when it is the user's own, as a file planted by
-// someone else must not open up the output to them; otherwise the output
-// gets nNewMode and keeps the group it is created with (*pnGroup is then
-// kNoGroup). A link is replaced, never followed, and steers nothing.
+// nDirFd, a directory there, the source itself, another user's file in a
+// sticky directory, or attributes that forbid its replacement. Stores in
+// *pHandedOn what a file there hands on to the output, if anything. A link
+// is replaced, never followed, and steers nothing.
 CStatus CheckOutputName(int nDirFd, const char* pszName, const std::string& strFile,
-                        const CInputFile& source, unsigned nNewMode, unsigned* pnMode,
-                        gid_t* pnGroup) {
+                        const CInputFile& source, std::optional<SHandedOn>* pHandedOn) {
   // Only the final component has to fit its directory. Every file system
   // takes names of _POSIX_NAME_MAX bytes, so the question costs a call only
   // for longer ones.
@@ -86,8 +99,6 @@ CStatus CheckOutputName(int nDirFd, const char* pszName, const std::string& strF
       return CStatus::FromErrno(strFile, ENAMETOOLONG);
     }
   }
-  *pnMode = nNewMode;
-  *pnGroup = kNoGroup;
   struct stat existing;
   if (fstatat(nDirFd, pszName, &existing, AT_SYMLINK_NOFOLLOW) != 0) {
     return errno == ENOENT ? CStatus() : CStatus::FromErrno(strFile, errno);
@@ -99,12 +110,44 @@ CStatus CheckOutputName(int nDirFd, const char* pszName, const std::string& strF
   if (IsGuardedBySticky(nDirFd, existing)) {
     return CStatus::Failure(strFile, "owned by another user in a sticky directory");
   }
-  if (S_ISREG(existing.st_mode) && existing.st_uid == geteuid()) {
-    *pnMode = existing.st_mode & 0777;
-    *pnGroup = existing.st_gid;
-  }
+  if (IsSealed(nDirFd, "") || IsSealed(nDirFd, pszName)) return CStatus::FromErrno(strFile, EPERM);
+  *pHandedOn = HandedOnBy(nDirFd, pszName);
   return {};
 }
+
+// Calls attempt with fresh temporary names until it succeeds (returns 0 or
+// more) or fails otherwise than by finding the name taken; stores the last
+// name in *pstrTemp and returns what attempt returned, with errno set.
+template <typename FAttempt>
+int WithFreshTempName(std::string* pstrTemp, FAttempt attempt) {
+  for (int nTry = 0; nTry < 100; ++nTry) {
+    *pstrTemp = MakeTempName();
+    const int nResult = attempt(pstrTemp->c_str());
+    if (nResult >= 0 || errno != EEXIST) return nResult;
+  }
+  return -1;
+}
+
+// Returns a descriptor of a new file named by a fresh temporary name, stored
+// in *pstrTemp, in nDirFd, open for writing, made with nMode; -1 with errno
+// set when there is none. O_EXCL never opens a file that is already there,
+// a planted link included.
+int OpenNamedTemp(int nDirFd, unsigned nMode, std::string* pstrTemp) {
+  return WithFreshTempName(pstrTemp, [nDirFd, nMode](const char* pszTemp) {
+    return openat(nDirFd, pszTemp, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, nMode);
+  });
+}
+
+#ifdef ROTFILE_UNNAMED_FILES
+// Returns a descriptor of a new file without a name in nDirFd, open for
+// writing, made with nMode; -1 with errno set when there is none.
+int OpenUnnamed(int nDirFd, unsigned nMode) {
+  return openat(nDirFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, nMode);
+}
+
+// The /proc entry through which the file open at nFd can be linked.
+std::string ProcFdPath(int nFd) { return "/proc/self/fd/" + std::to_string(nFd); }
+#endif
 
 }  // namespace
 
@@ -119,36 +162,89 @@ CStatus COutputFile::Create(const char* lpszFile, const CInputFile& source) {
   const std::string strDir = nStart == 0 ? std::string(".") : m_strName.substr(0, nStart);
   m_nDirFd = open(strDir.c_str(), kDirectoryAccess | O_DIRECTORY | O_CLOEXEC);
   if (m_nDirFd < 0) return CStatus::FromErrno(m_strName, errno);
-  const unsigned nNewMode = NewFileMode(source.Mode());
-  gid_t nKeptGroup = kNoGroup;
-  if (CStatus status = CheckOutputName(m_nDirFd, lpszFile + nStart, m_strName, source, nNewMode,
-                                       &m_nMode, &nKeptGroup);
+  if (CStatus status = CheckOutputName(m_nDirFd, lpszFile + nStart, m_strName, source, &m_handedOn);
       !status.IsOk()) {
     return status;
   }
+  // A new output asks for the source's read and write bits; the system
+  // takes from them what the umask or a default access control list says.
+  const unsigned nAskedMode = source.Mode() & 0666;
 
-  CSignalHold hold;
-  // O_EXCL never opens a file that is already there, a planted link included.
-  // Until the output is in place only its owner may open the temporary file,
-  // and the owner only as far as both the final mode and a new file's mode
-  // allow: someone who opened it early would keep the descriptor and read
-  // all that follows, even if the rename then failed.
-  std::string strTemp;
-  for (int nTry = 0; nTry < 100 && m_nFd < 0; ++nTry) {
-    strTemp = MakeTempName();
-    m_nFd = openat(m_nDirFd, strTemp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                   m_nMode & nNewMode & 0600);
-    if (m_nFd < 0 && errno != EEXIST) return CStatus::FromErrno(m_strName, errno);
+#ifdef ROTFILE_UNNAMED_FILES
+  // Nobody else can open a file without a name, so it is given all it
+  // takes over at once. Where that cannot all be given, a new one is made
+  // in its place, which gets what any new file gets.
+  m_nFd = OpenUnnamed(m_nDirFd, nAskedMode);
+  if (m_nFd >= 0 && m_handedOn && !HandOn(m_nFd, *m_handedOn)) {
+    close(m_nFd);
+    m_nFd = OpenUnnamed(m_nDirFd, nAskedMode);
   }
-  if (m_nFd < 0) return CStatus::FromErrno(m_strName, EEXIST);
-  // From here on the temporary file is ours to remove.
+  // A kernel without O_TMPFILE takes it for O_DIRECTORY (EISDIR), and a file
+  // system without it says EOPNOTSUPP: the named way is left for them.
+  if (m_nFd < 0 && errno != EOPNOTSUPP && errno != EISDIR) {
+    return CStatus::FromErrno(m_strName, errno);
+  }
+  if (m_nFd >= 0) {
+    // A link named "." can only fail, with EEXIST once the file has passed
+    // the checks on what may be linked: so each way of linking is tried
+    // before any work is done, and without making a name.
+    if (linkat(m_nFd, "", m_nDirFd, ".", AT_EMPTY_PATH) != 0 && errno == EEXIST) {
+      m_eLink = ELink::kEmptyPath;
+      return {};
+    }
+    if (linkat(AT_FDCWD, ProcFdPath(m_nFd).c_str(), m_nDirFd, ".", AT_SYMLINK_FOLLOW) != 0 &&
+        errno == EEXIST) {
+      m_eLink = ELink::kProcFd;
+      return {};
+    }
+    close(m_nFd);
+    m_nFd = -1;
+  }
+#endif
+  return CreateNamed(nAskedMode);
+}
+
+CStatus COutputFile::CreateNamed(unsigned nAskedMode) {
+  // Putting a named file in place takes its name out of the directory,
+  // which an append-only one forbids.
+  if (IsSealed(m_nDirFd, "")) return CStatus::FromErrno(m_strName, EPERM);
+  const std::string strDir = m_strName.substr(0, FinalComponentStart(m_strName));
+  CSignalHold hold;
+  // The mode a new file gets here is the system's own answer, after the
+  // umask or a default access control list: an empty file is made to ask,
+  // and removed at once.
+  std::string strProbe;
+  const int nProbeFd = OpenNamedTemp(m_nDirFd, nAskedMode, &strProbe);
+  if (nProbeFd < 0) return CStatus::FromErrno(m_strName, errno);
+  struct stat probe;
+  const int nStatErrno = fstat(nProbeFd, &probe) == 0 ? 0 : errno;
+  close(nProbeFd);
+  if (unlinkat(m_nDirFd, strProbe.c_str(), 0) != 0) {
+    return CStatus::FromErrno(m_strName, errno).LeftBehind(strDir + strProbe);
+  }
+  if (nStatErrno != 0) return CStatus::FromErrno(m_strName, nStatErrno);
+  m_nNewMode = probe.st_mode & 0777;
+
+  // Until the output is in place only its owner may open the temporary
+  // file, and the owner only as far as both the final mode and a new file's
+  // mode allow: someone who opened it early would keep the descriptor and
+  // read all that follows, even if the rename then failed.
+  std::string strTemp;
+  const unsigned nFinalMode = m_handedOn ? m_handedOn->nMode : m_nNewMode;
+  m_nFd = OpenNamedTemp(m_nDirFd, nFinalMode & m_nNewMode & 0600, &strTemp);
+  if (m_nFd < 0) return CStatus::FromErrno(m_strName, errno);
+  // From here on the temporary file is ours to remove. The handler of a
+  // signal cannot build a message, so the notice it gives when it cannot
+  // remove the file is written now.
   m_strTempName = std::move(strTemp);
-  ArmSignalCleanup(m_nDirFd, m_strTempName.c_str());
-  // Only root and members of the group may give a file to it. Where the
-  // group cannot be kept, the mode that went with it is not kept either:
-  // it would open the output to the user's own group instead.
-  if (nKeptGroup != kNoGroup && fchown(m_nFd, static_cast<uid_t>(-1), nKeptGroup) != 0) {
-    m_nMode = nNewMode;
+  m_strNotice =
+      "rotfile: " + CStatus::Failure(m_strName, "interrupted").LeftBehind(TempPath()).Message() +
+      "\n";
+  ArmSignalCleanup(m_nDirFd, m_strTempName.c_str(), m_strNotice.c_str());
+  // Where the group cannot be kept, the mode that went with it is not kept
+  // either: it would open the output to the user's own group instead.
+  if (m_handedOn && fchown(m_nFd, static_cast<uid_t>(-1), m_handedOn->nGroup) != 0) {
+    m_handedOn.reset();
   }
   return {};
 }
@@ -157,11 +253,7 @@ CStatus COutputFile::Write(const char* pData, std::size_t nSize) {
   while (nSize > 0) {
     ssize_t nDone = write(m_nFd, pData, nSize);
     if (nDone < 0 && errno == EINTR) continue;
-    if (nDone <= 0) {
-      CStatus status = CStatus::FromErrno(m_strName, nDone < 0 ? errno : EIO);
-      Discard();
-      return status;
-    }
+    if (nDone <= 0) return Abandon(CStatus::FromErrno(m_strName, nDone < 0 ? errno : EIO));
     pData += nDone;
     nSize -= static_cast<std::size_t>(nDone);
   }
@@ -172,43 +264,86 @@ CStatus COutputFile::Write(const char* pData, std::size_t nSize) {
 // file system, which keeps the cost of a conversion at that of a copy. What
 // the rename does guarantee is that the name never shows a partial file.
 CStatus COutputFile::Commit() {
-  // The file is closed before the rename, as some file systems (NFS) report
-  // a failed write only at close, of any of its descriptors. A second one
-  // stays open to set the final mode once the file is in place, so that
-  // nobody else can open it before: were the rename refused, they would have
-  // read it. Should there be no descriptor to spare, the output keeps the
-  // owner-only mode.
-  const int nModeFd = fcntl(m_nFd, F_DUPFD_CLOEXEC, 0);
-  const int nFd = m_nFd;
-  m_nFd = -1;
-  CStatus status;
-  if (close(nFd) != 0) status = CStatus::FromErrno(m_strName, errno);
-  if (status.IsOk()) {
-    const char* const pszName = m_strName.c_str() + FinalComponentStart(m_strName);
-    // Held until the mode is set, so that a signal meanwhile finds either
-    // the old output, or the new one complete with its mode.
-    CSignalHold hold;
-    if (renameat(m_nDirFd, m_strTempName.c_str(), m_nDirFd, pszName) == 0) {
-      DisarmSignalCleanup();
-      m_strTempName.clear();
-      // Best effort: some file systems cannot keep modes, and refusing to
-      // write there would help nobody.
-      fchmod(nModeFd, m_nMode);
-    } else {
-      status = CStatus::FromErrno(m_strName, errno);
-    }
+  // Some file systems (NFS) report a failed write only when a descriptor of
+  // the file is closed, any of them. One is closed now and its twin kept:
+  // it gives a file without a name its name, and a named one its final
+  // mode once in place, before anybody else can open it.
+  const int nKeptFd = fcntl(m_nFd, F_DUPFD_CLOEXEC, 0);
+  if (nKeptFd < 0) return Abandon(CStatus::FromErrno(m_strName, errno));
+  if (close(std::exchange(m_nFd, nKeptFd)) != 0) {
+    return Abandon(CStatus::FromErrno(m_strName, errno));
   }
-  if (nModeFd >= 0) close(nModeFd);
-  Discard();
-  return status;
+  const char* const pszName = m_strName.c_str() + FinalComponentStart(m_strName);
+  // Held until the output is in place with its mode, so that a signal
+  // meanwhile finds either the old output, or the new one complete.
+  CSignalHold hold;
+#ifdef ROTFILE_UNNAMED_FILES
+  CStatus status = m_eLink == ELink::kNamed ? RenameIntoPlace(pszName) : LinkIntoPlace(pszName);
+#else
+  CStatus status = RenameIntoPlace(pszName);
+#endif
+  if (!status.IsOk()) return Abandon(status);
+  close(std::exchange(m_nFd, -1));
+  return {};
 }
 
-void COutputFile::Discard() {
-  if (m_strTempName.empty()) return;
-  CSignalHold hold;
-  if (m_nFd >= 0) close(m_nFd);
-  m_nFd = -1;
-  unlinkat(m_nDirFd, m_strTempName.c_str(), 0);
+CStatus COutputFile::RenameIntoPlace(const char* pszName) {
+  if (renameat(m_nDirFd, m_strTempName.c_str(), m_nDirFd, pszName) != 0) {
+    return CStatus::FromErrno(m_strName, errno);
+  }
   DisarmSignalCleanup();
   m_strTempName.clear();
+  // Best effort: some file systems keep no modes, and refusing to write
+  // there would help nobody. Should the access control list not be given,
+  // the file keeps the owner's bits alone.
+  if (m_handedOn) {
+    HandOn(m_nFd, *m_handedOn);
+  } else {
+    fchmod(m_nFd, m_nNewMode);
+  }
+  return {};
+}
+
+#ifdef ROTFILE_UNNAMED_FILES
+int COutputFile::LinkUnnamed(int nFd, const char* pszName) const {
+  if (m_eLink == ELink::kEmptyPath) return linkat(nFd, "", m_nDirFd, pszName, AT_EMPTY_PATH);
+  return linkat(AT_FDCWD, ProcFdPath(nFd).c_str(), m_nDirFd, pszName, AT_SYMLINK_FOLLOW);
+}
+
+CStatus COutputFile::LinkIntoPlace(const char* pszName) {
+  if (LinkUnnamed(m_nFd, pszName) == 0) return {};
+  if (errno != EEXIST) return CStatus::FromErrno(m_strName, errno);
+  // A file is there: the output takes a temporary name, which replaces it at
+  // once. Only a process killed between the two calls leaves that name.
+  std::string strTemp;
+  if (WithFreshTempName(&strTemp,
+                        [this](const char* pszTemp) { return LinkUnnamed(m_nFd, pszTemp); }) != 0) {
+    return CStatus::FromErrno(m_strName, errno);
+  }
+  m_strTempName = std::move(strTemp);
+  if (renameat(m_nDirFd, m_strTempName.c_str(), m_nDirFd, pszName) != 0) {
+    return CStatus::FromErrno(m_strName, errno);
+  }
+  m_strTempName.clear();
+  return {};
+}
+#endif
+
+CStatus COutputFile::Abandon(const CStatus& failure) {
+  const std::string strTemp = TempPath();
+  return Discard() ? failure : failure.LeftBehind(strTemp);
+}
+
+std::string COutputFile::TempPath() const {
+  return m_strName.substr(0, FinalComponentStart(m_strName)) + m_strTempName;
+}
+
+bool COutputFile::Discard() {
+  if (m_nFd >= 0) close(std::exchange(m_nFd, -1));
+  if (m_strTempName.empty()) return true;
+  CSignalHold hold;
+  const bool bRemoved = unlinkat(m_nDirFd, m_strTempName.c_str(), 0) == 0 || errno == ENOENT;
+  if (m_eLink == ELink::kNamed) DisarmSignalCleanup();
+  m_strTempName.clear();
+  return bRemoved;
 }

@@ -97,9 +97,7 @@ CStatus COutputFile::Write(const char* pData, std::size_t nSize) {
     const BOOL bWritten = WriteFile(m_hFile, pData, nAsk, &nDone, nullptr);
     if (!bWritten || nDone == 0) {
       const DWORD nError = bWritten ? ERROR_WRITE_FAULT : GetLastError();
-      CStatus status = CStatus::FromWindowsError(m_strName, nError);
-      Discard();
-      return status;
+      return Abandon(CStatus::FromWindowsError(m_strName, nError));
     }
     pData += nDone;
     nSize -= nDone;
@@ -113,11 +111,7 @@ CStatus COutputFile::Write(const char* pData, std::size_t nSize) {
 CStatus COutputFile::Commit() {
   HANDLE hFile = m_hFile;
   m_hFile = nullptr;
-  if (!CloseHandle(hFile)) {
-    CStatus status = CStatus::FromWindowsError(m_strName, GetLastError());
-    Discard();
-    return status;
-  }
+  if (!CloseHandle(hFile)) return Abandon(CStatus::FromWindowsError(m_strName, GetLastError()));
   DWORD nError;
   {
     CConsoleHold hold;
@@ -129,17 +123,24 @@ CStatus COutputFile::Commit() {
     }
     nError = GetLastError();
   }
-  CStatus status = CStatus::FromWindowsError(m_strName, nError);
-  Discard();
-  return status;
+  return Abandon(CStatus::FromWindowsError(m_strName, nError));
 }
 
-void COutputFile::Discard() {
-  if (m_strWideTemp.empty()) return;
+CStatus COutputFile::Abandon(const CStatus& failure) {
+  const std::string strTemp = TempPath();
+  return Discard() ? failure : failure.LeftBehind(strTemp);
+}
+
+std::string COutputFile::TempPath() const { return ToUtf8(m_strWideTemp); }
+
+bool COutputFile::Discard() {
+  if (m_strWideTemp.empty()) return true;
   CConsoleHold hold;
   if (m_hFile != nullptr) CloseHandle(m_hFile);
   m_hFile = nullptr;
-  DeleteFileW(m_strWideTemp.c_str());
+  const bool bRemoved =
+      DeleteFileW(m_strWideTemp.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND;
   DisarmConsoleCleanup();
   m_strWideTemp.clear();
+  return bRemoved;
 }

@@ -2,54 +2,66 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <cstdint>
+#include <span>
 #include <utility>
+
+#include "os/unicode_ranges.h"
 
 namespace {
 
-// The characters that are valid UTF-8 but show nothing of themselves: the
-// format characters (Unicode category Cf: bidirectional controls that turn
-// the rest of a line around, zero-width characters, the byte order mark),
-// and the line and paragraph separators, which break a line. A name made
-// with them could look like another name.
-constexpr std::pair<char32_t, char32_t> kUnseenRanges[] = {
-    {0x00AD, 0x00AD},   {0x0600, 0x0605},   {0x061C, 0x061C},   {0x06DD, 0x06DD},
-    {0x070F, 0x070F},   {0x0890, 0x0891},   {0x08E2, 0x08E2},   {0x180E, 0x180E},
-    {0x200B, 0x200F},   {0x2028, 0x202E},   {0x2060, 0x2064},   {0x2066, 0x206F},
-    {0xFEFF, 0xFEFF},   {0xFFF9, 0xFFFB},   {0x110BD, 0x110BD}, {0x110CD, 0x110CD},
-    {0x13430, 0x1343F}, {0x1BCA0, 0x1BCA3}, {0x1D173, 0x1D17A}, {0xE0001, 0xE0001},
-    {0xE0020, 0xE007F},
-};
-
-bool IsUnseen(char32_t chCode) {
-  return std::ranges::any_of(kUnseenRanges, [chCode](const auto& range) {
+// Returns whether chCode lies in one of the ranges, first and last included.
+bool IsIn(std::span<const std::pair<char32_t, char32_t>> ranges, char32_t chCode) {
+  return std::ranges::any_of(ranges, [chCode](const auto& range) {
     return chCode >= range.first && chCode <= range.second;
   });
 }
 
-// Returns how many bytes at strName[i] form one printable character: 1 for
-// printable ASCII, the length of a valid UTF-8 sequence for a character
-// that is neither a C1 control nor unseen; 0 for anything that is not
-// printable.
-std::size_t PrintableLength(std::string_view strName, std::size_t i) {
+// One printable character: its code point and how many bytes it takes; a
+// length of 0 means that the bytes there are no printable character.
+struct SPrintable {
+  char32_t chCode = 0;
+  std::size_t nLength = 0;
+};
+
+// Returns the printable character at strName[i]: printable ASCII, or a valid
+// UTF-8 sequence for a character that is neither a C1 control nor unseen. A
+// character is unseen when it shows nothing of itself (a format character,
+// a variation selector, a filler, a character Unicode tells fonts to leave
+// out) or breaks the line: a name made with one could look like another.
+SPrintable PrintableAt(std::string_view strName, std::size_t i) {
   const auto nLead = static_cast<unsigned char>(strName[i]);
-  if (nLead < 0x80) return nLead >= 0x20 && nLead != 0x7F ? 1 : 0;
+  if (nLead < 0x80) return nLead >= 0x20 && nLead != 0x7F ? SPrintable{nLead, 1} : SPrintable{};
   // Lead bytes C2..DF, E0..EF and F0..F4 start sequences of 2, 3 and 4
   // bytes; overlong forms, surrogates and code points past U+10FFFF are not
   // characters. The C1 controls (U+0080..U+009F) are written C2 80..C2 9F.
   const std::size_t nLength = nLead >= 0xF0 ? 4 : nLead >= 0xE0 ? 3 : 2;
-  if (nLead < 0xC2 || nLead > 0xF4 || i + nLength > strName.size()) return 0;
+  if (nLead < 0xC2 || nLead > 0xF4 || i + nLength > strName.size()) return {};
   const auto nSecond = static_cast<unsigned char>(strName[i + 1]);
   const unsigned char nLow = nLead == 0xE0 ? 0xA0 : nLead == 0xF0 ? 0x90 : 0x80;
   const unsigned char nHigh = nLead == 0xED ? 0x9F : nLead == 0xF4 ? 0x8F : 0xBF;
-  if (nSecond < nLow || nSecond > nHigh || (nLead == 0xC2 && nSecond < 0xA0)) return 0;
+  if (nSecond < nLow || nSecond > nHigh || (nLead == 0xC2 && nSecond < 0xA0)) return {};
   char32_t chCode = nLead & (0x7F >> nLength);
   for (std::size_t k = 1; k < nLength; ++k) {
     const auto nNext = static_cast<unsigned char>(strName[i + k]);
-    if ((nNext & 0xC0) != 0x80) return 0;
+    if ((nNext & 0xC0) != 0x80) return {};
     chCode = chCode << 6 | (nNext & 0x3F);
   }
-  return IsUnseen(chCode) ? 0 : nLength;
+  return IsIn(kUnseenRanges, chCode) ? SPrintable{} : SPrintable{chCode, nLength};
+}
+
+// Returns whether every character of strName prints and nothing at either
+// end is white space, which the end of a message or its ": " would hide.
+bool ShowsItself(std::string_view strName) {
+  char32_t chFirst = 0;
+  char32_t chLast = 0;
+  for (std::size_t i = 0; i < strName.size();) {
+    const SPrintable printable = PrintableAt(strName, i);
+    if (printable.nLength == 0) return false;
+    if (i == 0) chFirst = printable.chCode;
+    chLast = printable.chCode;
+    i += printable.nLength;
+  }
+  return !IsIn(kWhiteSpaceRanges, chFirst) && !IsIn(kWhiteSpaceRanges, chLast);
 }
 
 }  // namespace
@@ -57,20 +69,16 @@ std::size_t PrintableLength(std::string_view strName, std::size_t i) {
 // A name with a line break or an escape sequence in it would split the
 // one-line message or act on the terminal; quoted, it shows what it is and
 // can be pasted back into a shell. An empty name would leave nothing to see.
+// Inside the quotes a printable blank stays as it is: the quotes already
+// show where the name begins and ends.
 std::string QuotedName(std::string_view strName) {
   if (strName.empty()) return "''";
-  std::size_t nPrinting = 0;
-  while (nPrinting < strName.size()) {
-    const std::size_t n = PrintableLength(strName, nPrinting);
-    if (n == 0) break;
-    nPrinting += n;
-  }
-  if (nPrinting == strName.size()) return std::string(strName);
+  if (ShowsItself(strName)) return std::string(strName);
 
   std::string strQuoted = "$'";
   for (std::size_t i = 0; i < strName.size();) {
     const char ch = strName[i];
-    const std::size_t n = PrintableLength(strName, i);
+    const std::size_t n = PrintableAt(strName, i).nLength;
     if (ch == '\'' || ch == '\\') {
       strQuoted += {'\\', ch};
     } else if (n > 0) {

@@ -4,12 +4,14 @@
 #include <unistd.h>
 
 #include <array>
+#include <cerrno>
+#include <cstring>
 
 namespace {
 
 // Every signal whose default action ends the process and that a handler can
 // catch, apart from the faults a program raises on itself (SIGSEGV and the
-// like) and SIGXFSZ, which is ignored instead.
+// like) and SIGXFSZ, which is ignored instead while an output is written.
 constexpr std::array kCleanupSignals = {
     SIGINT,    SIGTERM, SIGHUP,  SIGQUIT,   SIGPIPE, SIGALRM,
     SIGUSR1,   SIGUSR2, SIGXCPU, SIGVTALRM, SIGPROF,
@@ -29,12 +31,17 @@ constexpr std::array kCleanupSignals = {
 // has been moved since it was created.
 volatile sig_atomic_t g_nDirFd = -1;
 const char* volatile g_pszTempName = nullptr;
+const char* volatile g_pszNotice = nullptr;
 struct sigaction g_previousActions[kCleanupSignals.size()];
-struct sigaction g_previousSizeAction;
 
 void RemoveTempFileAndDie(int nSignal) {
   const char* pszTempName = g_pszTempName;
-  if (pszTempName != nullptr) unlinkat(g_nDirFd, pszTempName, 0);
+  if (pszTempName != nullptr && unlinkat(g_nDirFd, pszTempName, 0) != 0 && errno != ENOENT) {
+    const char* pszNotice = g_pszNotice;
+    // Nothing can be done about a notice that cannot be written.
+    [[maybe_unused]] const ssize_t nWritten =
+        write(STDERR_FILENO, pszNotice, std::strlen(pszNotice));
+  }
   // End the process the way the signal would have ended it (with a core
   // dump for SIGQUIT, where those are enabled), so the caller (a shell,
   // make) sees the interruption and not a plain exit. The signal is blocked
@@ -56,9 +63,10 @@ CSignalHold::~CSignalHold() { sigprocmask(SIG_SETMASK, &m_previousMask, nullptr)
 
 // One call per signal both installs the handler and fetches the action it
 // replaces: every run of the command pays for these calls.
-void ArmSignalCleanup(int nDirFd, const char* lpszTempName) {
+void ArmSignalCleanup(int nDirFd, const char* lpszTempName, const char* lpszNotice) {
   g_nDirFd = nDirFd;
   g_pszTempName = lpszTempName;
+  g_pszNotice = lpszNotice;
   struct sigaction cleanup = {};
   cleanup.sa_handler = RemoveTempFileAndDie;
   sigemptyset(&cleanup.sa_mask);
@@ -70,16 +78,22 @@ void ArmSignalCleanup(int nDirFd, const char* lpszTempName) {
       sigaction(kCleanupSignals[i], &g_previousActions[i], nullptr);
     }
   }
-  struct sigaction ignore = {};
-  ignore.sa_handler = SIG_IGN;
-  sigemptyset(&ignore.sa_mask);
-  sigaction(SIGXFSZ, &ignore, &g_previousSizeAction);
 }
 
 void DisarmSignalCleanup() {
   for (std::size_t i = 0; i < kCleanupSignals.size(); ++i) {
     sigaction(kCleanupSignals[i], &g_previousActions[i], nullptr);
   }
-  sigaction(SIGXFSZ, &g_previousSizeAction, nullptr);
   g_pszTempName = nullptr;
+}
+
+CFileSizeSignalIgnored::CFileSizeSignalIgnored() {
+  struct sigaction ignore = {};
+  ignore.sa_handler = SIG_IGN;
+  sigemptyset(&ignore.sa_mask);
+  sigaction(SIGXFSZ, &ignore, &m_previousAction);
+}
+
+CFileSizeSignalIgnored::~CFileSizeSignalIgnored() {
+  sigaction(SIGXFSZ, &m_previousAction, nullptr);
 }

@@ -39,6 +39,14 @@ CStatus CStatus::Failure(std::string_view strFile, std::string_view strReason) {
   return status;
 }
 
+// A file the user did not ask for must never stay unnoticed: the message
+// names it, so that it can be found and removed.
+CStatus CStatus::LeftBehind(std::string_view strTempFile) const {
+  CStatus status = *this;
+  status.m_strReason += " (left " + QuotedName(strTempFile) + " behind)";
+  return status;
+}
+
 std::string CStatus::Message() const {
   if (IsOk()) return {};
   return QuotedName(m_strFile) + ": " + m_strReason;

@@ -26,6 +26,11 @@ class CStatus {
   // Returns a failure of strFile with a reason in our own words.
   static CStatus Failure(std::string_view strFile, std::string_view strReason);
 
+  // Returns this failure with the note that strTempFile, a temporary file
+  // that could not be removed, is left behind: "(left NAME behind)" after the
+  // reason, NAME quoted as QuotedName does. REQUIRES: this is a failure.
+  CStatus LeftBehind(std::string_view strTempFile) const;
+
   // Returns true for a success.
   bool IsOk() const { return m_strReason.empty(); }
 

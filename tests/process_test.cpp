@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -17,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "restricted_system.h"
 #include "scratch_dir.h"
 
 namespace fs = std::filesystem;
@@ -33,43 +35,61 @@ constexpr int kTerminatingSignals[] = {
 #endif
 };
 
-// Starts the rotfile binary with the one argument lpszArg, as a user's shell
-// would: kTerminatingSignals unblocked and at their default actions but
-// nIgnoredSignal (0 for none), which is ignored, and no core dumps (SIGQUIT's
-// would land in the scratch directory). With a gate, the child first waits to
-// read one byte from nGateFd. Returns the process id.
-pid_t StartRotfile(const char* lpszArg, int nGateFd = -1, int nIgnoredSignal = 0) {
+// How a child is started: with the one argument pszArg, on the system eWay,
+// with nIgnoredSignal (0 for none) ignored, and, with a gate, only once it
+// reads one byte from nGateFd; its standard error goes to nErrFd when that
+// is set, and its files may grow to nFileSizeLimit bytes when that is set.
+struct SChild {
+  const char* pszArg;
+  EWay eWay = EWay::kAsIs;
+  int nIgnoredSignal = 0;
+  int nGateFd = -1;
+  int nErrFd = -1;
+  rlim_t nFileSizeLimit = 0;
+};
+
+// Starts the rotfile binary as child describes, as a user's shell would:
+// kTerminatingSignals unblocked and at their default actions but the one
+// ignored, and no core dumps (SIGQUIT's would land in the scratch
+// directory). Returns the process id.
+pid_t StartRotfile(const SChild& child) {
   // A copy of the build, as CI runs it for an unprivileged user, names its
   // own binary; a cross-built binary runs under the emulator named by the
   // build, if any.
   const char* pszBinary = std::getenv("ROTFILE_BINARY");
   if (pszBinary == nullptr) pszBinary = ROTFILE_BINARY;
   char* args[] = {const_cast<char*>(ROTFILE_EMULATOR), const_cast<char*>(pszBinary),
-                  const_cast<char*>(lpszArg), nullptr};
+                  const_cast<char*>(child.pszArg), nullptr};
   char** argv = *ROTFILE_EMULATOR == '\0' ? args + 1 : args;
   const pid_t nPid = fork();
   if (nPid != 0) return nPid;
   for (int nSignal : kTerminatingSignals) signal(nSignal, SIG_DFL);
-  if (nIgnoredSignal != 0) signal(nIgnoredSignal, SIG_IGN);
+  if (child.nIgnoredSignal != 0) signal(child.nIgnoredSignal, SIG_IGN);
   sigset_t none;
   sigemptyset(&none);
   sigprocmask(SIG_SETMASK, &none, nullptr);
   const rlimit noCore = {0, 0};
   setrlimit(RLIMIT_CORE, &noCore);
+  if (child.nErrFd >= 0) dup2(child.nErrFd, STDERR_FILENO);
+  if (child.nFileSizeLimit != 0) {
+    const rlimit limit = {child.nFileSizeLimit, child.nFileSizeLimit};
+    setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  if (!Restrict(child.eWay)) _exit(126);
   char chGo;
-  while (nGateFd >= 0 && read(nGateFd, &chGo, 1) < 0 && errno == EINTR) {
+  while (child.nGateFd >= 0 && read(child.nGateFd, &chGo, 1) < 0 && errno == EINTR) {
   }
   execv(argv[0], argv);
   _exit(127);
 }
 
 // Waits for the child nPid and succeeds when it ended by nSignal or, where
-// nSignal is 0, exited with status 0.
-::testing::AssertionResult EndsBy(pid_t nPid, int nSignal = 0) {
+// nSignal is 0, exited with status nExit.
+::testing::AssertionResult EndsBy(pid_t nPid, int nSignal = 0, int nExit = 0) {
   int nStatus = 0;
   while (waitpid(nPid, &nStatus, 0) < 0 && errno == EINTR) {
   }
-  const bool bAsExpected = nSignal == 0 ? WIFEXITED(nStatus) && WEXITSTATUS(nStatus) == 0
+  const bool bAsExpected = nSignal == 0 ? WIFEXITED(nStatus) && WEXITSTATUS(nStatus) == nExit
                                         : WIFSIGNALED(nStatus) && WTERMSIG(nStatus) == nSignal;
   if (bAsExpected) return ::testing::AssertionSuccess();
   return ::testing::AssertionFailure() << "wait status " << nStatus;
@@ -82,13 +102,22 @@ std::set<std::string> EntryNames(const fs::path& dir = ".") {
   return names;
 }
 
-// Returns the name of the temporary file once it shows in dir, or an empty
-// name after ten seconds.
-std::string AwaitTempFile(const fs::path& dir) {
+// Returns the path of the file that the child nPid writes its output to,
+// as /proc shows it (a file without a name as "DIR/#NUMBER (deleted)"),
+// once bytes have reached it, and describes the file in *pInfo; or an empty
+// path after ten seconds.
+std::string AwaitOutput(pid_t nPid, struct stat* pInfo) {
+  const fs::path fds = "/proc/" + std::to_string(nPid) + "/fd";
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
   while (std::chrono::steady_clock::now() < deadline) {
-    for (const std::string& strName : EntryNames(dir)) {
-      if (strName.starts_with(".rotfile-")) return strName;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(fds, error)) {
+      const std::string strTarget = fs::read_symlink(entry.path(), error).string();
+      if ((strTarget.find("/.rotfile-") != std::string::npos ||
+           strTarget.find("/#") != std::string::npos) &&
+          stat(entry.path().c_str(), pInfo) == 0 && pInfo->st_size > 0) {
+        return strTarget;
+      }
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
@@ -96,43 +125,87 @@ std::string AwaitTempFile(const fs::path& dir) {
 }
 
 // The directory of the input and output is moved while the run goes on.
-// Then each signal in turn; then SIGTERM to a run that was started with
-// SIGHUP ignored (as under nohup) and was sent SIGHUP first; last, no signal:
-// the input is cut short, and the run ends well.
+// Where the output has a temporary name (kNamedFiles), each signal in turn;
+// then SIGTERM to a run that was started with SIGHUP ignored (as under
+// nohup) and was sent SIGHUP first. SIGKILL, early and late, where it has
+// none. Where no signal is sent, the input is cut short, and the run ends
+// well, or a file-size limit ends it. Last, the directory is made
+// append-only once the temporary file is there, so that it cannot be
+// removed: the run must say so.
 TEST(ProcessTest, SignalRemovesTheTemporaryFileKeepsTheOldOutputAndEndsBySignal) {
-  std::vector<std::pair<int, int>> cases;  // The signal, and one ignored before it.
-  for (int nSignal : kTerminatingSignals) cases.emplace_back(nSignal, 0);
-  cases.emplace_back(SIGTERM, SIGHUP);
-  cases.emplace_back(0, 0);
-  for (const auto& [nSignal, nIgnored] : cases) {
+  struct SCase {
+    int nSignal;  // 0: none; the input is cut short instead, unless a limit ends the run.
+    EWay eWay = EWay::kNamedFiles;
+    int nIgnored = 0;
+    int nDelayMs = 50;   // From the output's first bytes to the signal.
+    bool bSeal = false;  // The directory is made append-only.
+    rlim_t nFileSizeLimit = 0;
+  };
+  std::vector<SCase> cases;
+  for (int nSignal : kTerminatingSignals) cases.push_back({nSignal});
+  cases.push_back({SIGTERM, EWay::kNamedFiles, SIGHUP});
+  for (EWay eWay : {EWay::kNamedFiles, EWay::kAsIs, EWay::kNoProc}) cases.push_back({0, eWay});
+  cases.push_back({SIGKILL, EWay::kAsIs, 0, 0});
+  cases.push_back({SIGKILL, EWay::kAsIs});
+  cases.push_back({SIGKILL, EWay::kNoProc});
+  cases.push_back({0, EWay::kNamedFiles, 0, 0, false, rlim_t{1} << 29});
+  cases.push_back({0, EWay::kNamedFiles, 0, 50, true});
+  cases.push_back({SIGTERM, EWay::kNamedFiles, 0, 50, true});
+  for (const SCase& c : cases) {
+    const std::string strCase = std::string(c.nSignal == 0 ? "no signal" : strsignal(c.nSignal)) +
+                                ", way " + std::to_string(static_cast<int>(c.eWay)) +
+                                (c.bSeal ? ", sealed" : "") + (c.nFileSizeLimit ? ", limited" : "");
+    // A named temporary file is left by SIGKILL, as it is where the build
+    // makes no file without a name.
+    if (!CanRun(c.eWay) || (c.bSeal && !CanMakeAppendOnly()) ||
+        (c.nSignal == SIGKILL && !kUnnamedOutputs)) {
+      continue;
+    }
     CScratchDir dir;
     fs::create_directory("x");
     // A sparse gigabyte costs no disk and is still being converted long
-    // after the temporary file appears.
+    // after the output is opened.
     WriteFile("x/big.txt", "");
     fs::resize_file("x/big.txt", std::uintmax_t{1} << 30);
     WriteFile("x/big.qzv", "old");
     chmod("x/big.qzv", 0644);
+    const int nErrFd = open("stderr", O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
 
-    const pid_t nPid = StartRotfile("x/big.txt", -1, nIgnored);
+    const pid_t nPid =
+        StartRotfile({"x/big.txt", c.eWay, c.nIgnored, -1, nErrFd, c.nFileSizeLimit});
     ASSERT_GT(nPid, 0);
-    const std::string strTemp = AwaitTempFile("x");
-    struct stat tempInfo = {};
-    const bool bStarted = !strTemp.empty() && stat(("x/" + strTemp).c_str(), &tempInfo) == 0;
+    close(nErrFd);
+    struct stat outputInfo = {};
+    const std::string strOutput = AwaitOutput(nPid, &outputInfo);
+    const bool bNamed = strOutput.find("/.rotfile-") != std::string::npos;
     fs::rename("x", "y");
-    kill(nPid, nIgnored);  // Signal 0 checks that the process is there, no more.
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    if (nSignal == 0) fs::resize_file("y/big.txt", 0);
-    kill(nPid, nSignal);
-    EXPECT_TRUE(EndsBy(nPid, nSignal)) << strsignal(nSignal);
-    ASSERT_TRUE(bStarted) << strsignal(nSignal);
-    // Whoever opened the file now would read all that follows, while the
+    if (c.bSeal) MakeAppendOnly("y", true);
+    kill(nPid, c.nIgnored);  // Signal 0 checks that the process is there, no more.
+    std::this_thread::sleep_for(std::chrono::milliseconds(c.nDelayMs));
+    if (c.nSignal == 0 && c.nFileSizeLimit == 0) fs::resize_file("y/big.txt", 0);
+    kill(nPid, c.nSignal);
+    const bool bFails = c.bSeal || c.nFileSizeLimit != 0;
+    EXPECT_TRUE(EndsBy(nPid, c.nSignal, bFails ? 1 : 0)) << strCase;
+    ASSERT_FALSE(strOutput.empty()) << strCase;
+    EXPECT_EQ(bNamed, c.eWay == EWay::kNamedFiles || !kUnnamedOutputs) << strCase;
+    // Whoever opened a named file now would read all that follows, while the
     // output will be readable by others only once it is complete.
-    EXPECT_EQ(tempInfo.st_mode & 077, 0U) << "temporary file mode " << std::oct << tempInfo.st_mode;
-    EXPECT_EQ(EntryNames(), std::set<std::string>{"y"}) << strsignal(nSignal);
-    EXPECT_EQ(EntryNames("y"), (std::set<std::string>{"big.qzv", "big.txt"})) << strsignal(nSignal);
-    EXPECT_EQ(fs::file_size("y/big.qzv") == 3, nSignal != 0) << strsignal(nSignal);
-    EXPECT_EQ(fs::status("y/big.qzv").permissions(), fs::perms(0644)) << strsignal(nSignal);
+    EXPECT_TRUE(!bNamed || (outputInfo.st_mode & 077) == 0) << std::oct << outputInfo.st_mode;
+    std::set<std::string> expected = {"big.qzv", "big.txt"};
+    std::string strMessage = c.nFileSizeLimit ? "rotfile: x/big.qzv: File too large\n" : "";
+    if (c.bSeal) {
+      MakeAppendOnly("y", false);
+      const std::string strTemp = fs::path(strOutput).filename();
+      expected.insert(strTemp);
+      strMessage = "rotfile: x/big.qzv: " +
+                   std::string(c.nSignal == 0 ? "Operation not permitted" : "interrupted") +
+                   " (left x/" + strTemp + " behind)\n";
+    }
+    EXPECT_EQ(ReadFile("stderr"), strMessage) << strCase;
+    EXPECT_EQ(EntryNames(), (std::set<std::string>{"stderr", "y"})) << strCase;
+    EXPECT_EQ(EntryNames("y"), expected) << strCase;
+    EXPECT_EQ(fs::file_size("y/big.qzv") == 3, c.nSignal != 0 || bFails) << strCase;
+    EXPECT_EQ(fs::status("y/big.qzv").permissions(), fs::perms(0644)) << strCase;
   }
 }
 
@@ -150,7 +223,7 @@ TEST(ProcessTest, SimultaneousRunsLeaveOneWholeConversion) {
     const std::string strIn = std::string("same.") + chRun;
     WriteFile(strIn, std::string(1 << 20, chRun));
     expected.insert(strIn);
-    pids.push_back(StartRotfile(strIn.c_str(), gate[0]));
+    pids.push_back(StartRotfile({strIn.c_str(), EWay::kAsIs, 0, gate[0]}));
   }
   EXPECT_EQ(write(gate[1], "gggggg", 6), 6);
   close(gate[0]);
@@ -177,12 +250,14 @@ TEST(ProcessTest, InputUnderALeaseIsReadOnceTheLeaseIsGivenUp) {
     close(nFd);
     GTEST_SKIP() << "this file system grants no lease: " << strerror(errno);
   }
-  const pid_t nPid = StartRotfile("leased.txt");
+  const pid_t nPid = StartRotfile({"leased.txt"});
   // The lease shows the break pending once rotfile's open has met it.
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
   while (fcntl(nFd, F_GETLEASE) == F_WRLCK && std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
+  // Held a while longer, as a slow holder would: rotfile waits on.
+  std::this_thread::sleep_for(std::chrono::seconds(1));
   fcntl(nFd, F_SETLEASE, F_UNLCK);
   close(nFd);
   EXPECT_TRUE(EndsBy(nPid));

@@ -15,6 +15,8 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -23,6 +25,7 @@
 #include <vector>
 
 #include "os/status.h"
+#include "restricted_system.h"
 #include "scratch_dir.h"
 
 namespace fs = std::filesystem;
@@ -142,10 +145,25 @@ void ExpectRuns(std::initializer_list<SCase> cases) {
     WriteFile("locked/notes.txt", "abc");
     chmod("locked", 0555);
     WriteFile("big.qzv", "old");
+    // A link to a directory at an output name is replaced like any link.
+    fs::create_directory_symlink("busy.qzv", "dirlink.qzv");
     fs::create_directories(kDeepDir);
-    // An input that is its output through a link at the output name.
-    WriteFile("s.txt", "abc");
-    fs::create_symlink("s.txt", "s.qzv");
+    // One more, whose names must be quoted.
+    WriteFile("t\tx.txt", "abc");
+    fs::create_hard_link("t\tx.txt", "t\tx.qzv");
+    // Inputs that are their outputs through a link at the output name.
+    fs::create_directory("sub");
+    for (const char* pszDir : {"", "sub/"}) {
+      WriteFile(std::string(pszDir) + "s.txt", "abc");
+      fs::create_symlink("s.txt", std::string(pszDir) + "s.qzv");
+    }
+    // A directory that takes new files and lets none be replaced, where
+    // that can be made.
+    fs::create_directory("sealed");
+    for (const char* pszName : {"new.txt", "old.txt", "old.qzv"}) {
+      WriteFile(std::string("sealed/") + pszName, "abc");
+    }
+    MakeAppendOnly("sealed", true);
     rlimit saved;
     getrlimit(RLIMIT_FSIZE, &saved);
     const rlimit small = {4096, saved.rlim_max};
@@ -162,6 +180,7 @@ void ExpectRuns(std::initializer_list<SCase> cases) {
 #ifndef _WIN32
     setrlimit(RLIMIT_FSIZE, &saved);
     chmod("locked", 0755);  // For the scratch directory's removal.
+    MakeAppendOnly("sealed", false);
 #endif
     EXPECT_EQ(Snapshot(), expected) << testing::PrintToString(c.args);
   }
@@ -181,6 +200,7 @@ TEST(RotfileMainTest, TheArgumentsDecideWhatIsDone) {
       {{"x.qzv.txt"}, kDone, "x.qzv.qzv"},      {{"-n"}, kDone, "-n.qzv"},
       {{"dir.qzv/x"}, kDone, "dir.qzv/x.qzv"},
 #ifndef _WIN32
+      {{"dirlink.txt"}, kDone, "dirlink.qzv"},
       {{kDeepInput.c_str()}, kDone, kDeepOutput.c_str()},
 #endif
 #ifdef _WIN32
@@ -223,6 +243,8 @@ TEST(RotfileMainTest, FailuresReportTheFileAndLeaveTheDirectoryAsItWas) {
 #else
       {{""}, Failure("'': No such file or directory")},
       {{"s.txt"}, Failure("s.qzv: is the same file as s.txt")},
+      {{"sub/s.txt"}, Failure("sub/s.qzv: is the same file as sub/s.txt")},
+      {{"t\tx.txt"}, Failure("$'t\\tx.qzv': is the same file as $'t\\tx.txt'")},
       {{"dir.qzv"}, Failure("dir.qzv: Is a directory")},
       {{"fifo"}, Failure("fifo: not a regular file")},
 #ifdef __linux__
@@ -248,6 +270,23 @@ TEST(RotfileMainTest, FailuresReportTheFileAndLeaveTheDirectoryAsItWas) {
         "e\x7f\xc3\xa9"},
        Failure("$'a\\342\\200\\256b\\342\\200\\250c\\342\\200\\213d\\357\\273\\277e\\177\xc3\xa9'"
                ": No such file or directory")},
+      // And characters that fonts are to leave out, whatever their category:
+      // a combining grapheme joiner, Hangul fillers, variation selectors, a
+      // direction isolate.
+      {{"\xcd\x8f"
+        "\xe1\x85\x9f"
+        "\xe1\xa0\x8b"
+        "\xe3\x85\xa4"
+        "\xef\xb8\x8f"
+        "\xf3\xa0\x84\x80"
+        "\xef\xbe\xa0"
+        "\xe2\x81\xa6"},
+       Failure("$'\\315\\217\\341\\205\\237\\341\\240\\213\\343\\205\\244\\357\\270\\217"
+               "\\363\\240\\204\\200\\357\\276\\240\\342\\201\\246': No such file or directory")},
+      // White space at either end would be lost at the end of the line or
+      // before ": "; quoted, it stays as it is.
+      {{" a.txt"}, Failure("$' a.txt': No such file or directory")},
+      {{"n.txt\xe3\x80\x80"}, Failure("$'n.txt\xe3\x80\x80': No such file or directory")},
 #endif
   });
 }
@@ -265,6 +304,23 @@ TEST(RotfileMainTest, NamesInEveryScriptAreOpenedAndShownAsTyped) {
   });
 }
 
+// An append-only directory takes a new output, where it is linked into place
+// in one step, but lets no file be replaced: that is refused before any
+// work, and nothing is left.
+TEST(RootOnlyTest, AnAppendOnlyDirectoryTakesANewOutputButNoReplacement) {
+  if (!CanMakeAppendOnly()) {
+    GTEST_SKIP() << "runs only as root, who alone can make a directory append-only, and where "
+                    "TMPDIR's file system keeps the attribute";
+  }
+  const SRun refused = Failure("sealed/new.qzv: Operation not permitted");
+  ExpectRuns({
+      {{"sealed/new.txt"},
+       kUnnamedOutputs ? kDone : refused,
+       kUnnamedOutputs ? "sealed/new.qzv" : nullptr},
+      {{"sealed/old.txt"}, Failure("sealed/old.qzv: Operation not permitted")},
+  });
+}
+
 // Permission bits as POSIX has them; they do not bind root, so CI runs the
 // suite once more as an ordinary user. The suite's name tells whoever sees it
 // skipped why: ctest lists a skipped test by name alone.
@@ -279,12 +335,17 @@ TEST(NonRootOnlyTest, PermissionFailuresReportTheFileAndLeaveTheDirectoryAsItWas
   });
 }
 
-// Runs the command on pszArg in a child process as the user pw, also in
-// group nGroup, under umask 022; returns whether it gave expected.
-bool RunsAs(const passwd& pw, gid_t nGroup, const char* pszArg, const SRun& expected) {
+// Runs the command on pszArg in a child process on the system eWay, as the
+// user pw, also in group nGroup, under umask 022; returns whether it gave
+// expected.
+bool RunsAs(EWay eWay, const passwd& pw, gid_t nGroup, const char* pszArg, const SRun& expected) {
+  std::fflush(stdout);  // Else the child would write it again.
   const pid_t nPid = fork();
   if (nPid == 0) {
-    if (setgroups(1, &nGroup) != 0 || setgid(pw.pw_gid) != 0 || setuid(pw.pw_uid) != 0) _exit(2);
+    if (setgroups(1, &nGroup) != 0 || setgid(pw.pw_gid) != 0 || setuid(pw.pw_uid) != 0 ||
+        !Restrict(eWay)) {
+      _exit(2);
+    }
     umask(022);
     const SRun run = RunRotfile({pszArg});
     std::cerr << std::get<2>(run);
@@ -295,61 +356,100 @@ bool RunsAs(const passwd& pw, gid_t nGroup, const char* pszArg, const SRun& expe
   return WIFEXITED(nStatus) && WEXITSTATUS(nStatus) == 0;
 }
 
+// Runs the shell command strCommand; returns what it printed, each line but
+// empty ones ended by ','.
+std::string Shell(const std::string& strCommand) {
+  std::string strOut;
+  FILE* pPipe = popen(strCommand.c_str(), "r");
+  for (int ch = 0; pPipe != nullptr && (ch = std::fgetc(pPipe)) != EOF;) {
+    if (ch != '\n') {
+      strOut += static_cast<char>(ch);
+    } else if (!strOut.empty() && strOut.back() != ',') {
+      strOut += ',';
+    }
+  }
+  if (pPipe != nullptr) pclose(pPipe);
+  return strOut;
+}
+
 // Who may see the output. The user (nobody, also in group 4242) converts
-// notes.txt in a directory where notes.qzv is missing, a link to a file of
-// the user's (replaced, never followed), or a file of the user's own or of
-// root's, which only root can plant. A file of the user's own hands on its
-// mode and group, if the user may give a file to that group; otherwise the
-// output gets the input's read and write bits less the umask.
-TEST(RootOnlyTest, OnlyTheUsersOwnFileHandsOnItsModeAndGroup) {
+// notes.txt in a directory, maybe with a default access control list, where
+// notes.qzv is missing, a link to a file of the user's (replaced, never
+// followed), a second hard link of one, or a file of the user's own or of
+// root's, which only root can plant. A file of the user's own that no other
+// name shares hands on its mode, group and access control list, if the user
+// may give a file to that group; otherwise the output gets what any new file
+// created there with the input's read and write bits gets.
+TEST(RootOnlyTest, OnlyTheUsersOwnFileHandsOnItsModeGroupAndAccessList) {
   if (geteuid() != 0) GTEST_SKIP() << "runs only as root, who alone can plant files of other users";
   const passwd* pNobody = getpwnam("nobody");
   ASSERT_NE(pNobody, nullptr);
   const uid_t nNobody = pNobody->pw_uid;
   const gid_t nOwn = pNobody->pw_gid;
   constexpr gid_t kOther = 4242;
+  constexpr char kList[] = "user::rw-,user:2003:r--,group::---,mask::r--,other::---,";
   struct {
     mode_t nDir, nInput;
-    const char* pszExisting;  // "", "link", or the owner of a file: "own" or "root".
+    const char* pszExisting;  // "", "link", "hardlink", or the owner of a file: "own" or "root".
     mode_t nMode;
     gid_t nGroup;
+    const char* pszList;  // setfacl's entries for the existing file; "d:" ones for the directory.
     SRun expected;
     std::pair<mode_t, gid_t> after;  // The output's mode and group.
+    const char* pszListAfter;        // getfacl's entries of the output, if more than its mode.
   } const kCases[] = {
       // clang-format off
-      {0777, 0600, "", 0, 0, kDone, {0600, nOwn}},        {0777, 0777, "", 0, 0, kDone, {0644, nOwn}},
-      {0777, 0600, "link", 0644, 0, kDone, {0600, nOwn}}, {0777, 0644, "link", 0600, 0, kDone, {0644, nOwn}},
-      {0777, 0644, "own", 0640, nOwn, kDone, {0640, nOwn}},
-      {0777, 0644, "own", 0640, kOther, kDone, {0640, kOther}},
-      {0777, 0600, "own", 0640, 0, kDone, {0600, nOwn}},
-      {0777, 0600, "root", 0666, kOther, kDone, {0600, nOwn}},
-      {01777, 0600, "root", 0666, kOther, Failure("notes.qzv: owned by another user in a sticky directory"), {0666, kOther}},
+      {0777, 0600, "", 0, 0, "", kDone, {0600, nOwn}, ""},        {0777, 0777, "", 0, 0, "", kDone, {0644, nOwn}, ""},
+      {0777, 0644, "", 0, 0, "d:g::-,d:o::-", kDone, {0600, nOwn}, ""},
+      {0777, 0600, "link", 0644, 0, "", kDone, {0600, nOwn}, ""}, {0777, 0644, "link", 0600, kOther, "", kDone, {0644, nOwn}, ""},
+      {0777, 0600, "hardlink", 0664, kOther, "", kDone, {0600, nOwn}, ""},
+      {0777, 0644, "own", 0640, nOwn, "", kDone, {0640, nOwn}, ""},
+      {0777, 0644, "own", 0640, kOther, "", kDone, {0640, kOther}, ""},
+      {0777, 0644, "own", 0640, nOwn, "u:2003:r,g::-,m::r", kDone, {0640, nOwn}, kList},
+      {0777, 0644, "own", 0640, 0, "", kDone, {0644, nOwn}, ""},
+      {01777, 0600, "own", 0640, nOwn, "", kDone, {0640, nOwn}, ""},
+      {0777, 0600, "root", 0666, kOther, "", kDone, {0600, nOwn}, ""},
+      {01777, 0600, "root", 0666, kOther, "", Failure("notes.qzv: owned by another user in a sticky directory"), {0666, kOther}, ""},
       // clang-format on
   };
-  for (const auto& c : kCases) {
-    CScratchDir dir;
-    chmod(".", c.nDir);
-    WriteFile("notes.txt", "abc");
-    WriteFile("victim", "precious");
-    const std::string_view strExisting = c.pszExisting;
-    if (strExisting == "link") fs::create_symlink("victim", "notes.qzv");
-    if (strExisting == "own" || strExisting == "root") WriteFile("notes.qzv", "planted");
-    chmod("notes.txt", c.nInput);
-    chmod(strExisting == "link" ? "victim" : "notes.qzv", c.nMode);
-    ASSERT_EQ(chown("notes.txt", nNobody, nOwn) | chown("victim", nNobody, nOwn), 0);
-    if (!strExisting.empty()) {
-      ASSERT_EQ(lchown("notes.qzv", strExisting == "root" ? 0 : nNobody, c.nGroup), 0);
+  // Each case on a system that makes files without a name, and on one that
+  // does not.
+  for (EWay eWay : {EWay::kAsIs, EWay::kNamedFiles}) {
+    for (const auto& c : kCases) {
+      if (!CanRun(eWay)) continue;
+      const std::string strCase = std::string(c.pszExisting) + " " + std::to_string(c.nGroup) +
+                                  " " + c.pszList + ", way " +
+                                  std::to_string(static_cast<int>(eWay));
+      CScratchDir dir;
+      chmod(".", c.nDir);
+      WriteFile("notes.txt", "abc");
+      WriteFile("victim", "precious");
+      const std::string_view strExisting = c.pszExisting;
+      if (strExisting == "link") fs::create_symlink("victim", "notes.qzv");
+      if (strExisting == "hardlink") fs::create_hard_link("victim", "notes.qzv");
+      if (strExisting == "own" || strExisting == "root") WriteFile("notes.qzv", "planted");
+      chmod("notes.txt", c.nInput);
+      chmod(strExisting == "link" ? "victim" : "notes.qzv", c.nMode);
+      ASSERT_EQ(chown("notes.txt", nNobody, nOwn) | chown("victim", nNobody, nOwn), 0);
+      if (!strExisting.empty()) {
+        ASSERT_EQ(lchown("notes.qzv", strExisting == "root" ? 0 : nNobody, c.nGroup), 0);
+      }
+      if (*c.pszList != '\0') {
+        const char* pszTarget = std::string_view(c.pszList).starts_with("d:") ? "." : "notes.qzv";
+        ASSERT_EQ(std::system(("setfacl -m " + std::string(c.pszList) + " " + pszTarget).c_str()),
+                  0);
+      }
+      EXPECT_TRUE(RunsAs(eWay, *pNobody, kOther, "notes.txt", c.expected)) << strCase;
+      struct stat info = {};
+      stat("notes.qzv", &info);
+      EXPECT_EQ(std::make_pair(info.st_mode & 07777, info.st_gid), c.after) << strCase;
+      EXPECT_EQ(Shell("getfacl -cn --skip-base notes.qzv 2>&1"), c.pszListAfter) << strCase;
+      EXPECT_EQ(Snapshot(), (std::map<std::string, std::string>{
+                                {"notes.txt", "abc"},
+                                {"notes.qzv", std::get<0>(c.expected) == 0 ? "234" : "planted"},
+                                {"victim", "precious"}}))
+          << strCase;
     }
-    EXPECT_TRUE(RunsAs(*pNobody, kOther, "notes.txt", c.expected)) << c.pszExisting << c.nGroup;
-    struct stat info = {};
-    stat("notes.qzv", &info);
-    EXPECT_EQ(std::make_pair(info.st_mode & 07777, info.st_gid), c.after)
-        << c.pszExisting << " " << c.nGroup;
-    EXPECT_EQ(Snapshot(), (std::map<std::string, std::string>{
-                              {"notes.txt", "abc"},
-                              {"notes.qzv", std::get<0>(c.expected) == 0 ? "234" : "planted"},
-                              {"victim", "precious"}}))
-        << c.pszExisting << " " << c.nGroup;
   }
 }
 #endif

@@ -1,0 +1,112 @@
+#ifndef ROTFILE_TESTS_RESTRICTED_SYSTEM_H_
+#define ROTFILE_TESTS_RESTRICTED_SYSTEM_H_
+
+// The system as a test makes it for rotfile: without files that have no
+// name, without /proc, or with an append-only directory. Each takes what
+// Linux offers, and some take root.
+#ifdef __linux__
+#include <fcntl.h>
+#include <linux/filter.h>
+#include <linux/fs.h>
+#include <linux/seccomp.h>
+#include <sched.h>
+#include <sys/ioctl.h>
+#include <sys/mount.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#endif
+
+#include <cstddef>
+#include <filesystem>
+#include <iterator>
+
+// Whether outputs are made without a name until they are complete, as the
+// Linux build does, but for the one that tries the portable way.
+#if defined(__linux__) && !defined(ROTFILE_PORTABLE_FILES)
+inline constexpr bool kUnnamedOutputs = true;
+#else
+inline constexpr bool kUnnamedOutputs = false;
+#endif
+
+// Makes the directory dir append-only, or no longer so; returns whether that
+// could be done: it takes root, and a file system that keeps the attribute.
+inline bool MakeAppendOnly([[maybe_unused]] const char* dir, [[maybe_unused]] bool bOn) {
+#ifdef __linux__
+  const int nFd = open(dir, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  int nFlags = 0;
+  bool bDone = nFd >= 0 && ioctl(nFd, FS_IOC_GETFLAGS, &nFlags) == 0;
+  nFlags = bOn ? nFlags | FS_APPEND_FL : nFlags & ~FS_APPEND_FL;
+  bDone = bDone && ioctl(nFd, FS_IOC_SETFLAGS, &nFlags) == 0;
+  if (nFd >= 0) close(nFd);
+  return bDone;
+#else
+  return false;
+#endif
+}
+
+// Whether a directory can be made append-only here.
+inline bool CanMakeAppendOnly() {
+  static const bool bCan = [] {
+    std::filesystem::path dir = std::filesystem::temp_directory_path() / "rotfile-seal-probe";
+    std::filesystem::create_directory(dir);
+    const bool bDone = MakeAppendOnly(dir.c_str(), true) && MakeAppendOnly(dir.c_str(), false);
+    std::filesystem::remove(dir);
+    return bDone;
+  }();
+  return bCan;
+}
+
+// The system rotfile runs on: as it is, one that makes no file without a
+// name (O_TMPFILE fails as on a file system without it), or one without
+// /proc.
+enum class EWay { kAsIs, kNamedFiles, kNoProc };
+
+#ifdef __linux__
+// Makes every later open with O_TMPFILE fail with EOPNOTSUPP. The flag is
+// looked for in the low half of openat's third argument (little-endian).
+inline bool RefuseUnnamedFiles() {
+  constexpr unsigned kTmpfileOnly = O_TMPFILE & ~O_DIRECTORY;
+  sock_filter filter[] = {
+      BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_openat, 0, 3),
+      BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args[2])),
+      BPF_JUMP(BPF_JMP | BPF_JSET | BPF_K, kTmpfileOnly, 0, 1),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EOPNOTSUPP),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+  };
+  const sock_fprog program = {std::size(filter), filter};
+  return prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
+         prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
+}
+
+// Hides /proc under an empty file system, for this process alone.
+inline bool HideProc() {
+  return unshare(CLONE_NEWNS) == 0 &&
+         mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+         mount("none", "/proc", "tmpfs", 0, nullptr) == 0;
+}
+#endif
+
+// Whether this test can run rotfile on the system eWay: hiding /proc takes
+// root, and an emulator filters no calls.
+inline bool CanRun(EWay eWay) {
+#ifdef __linux__
+  const bool bNative = *ROTFILE_EMULATOR == '\0';
+  return eWay == EWay::kAsIs || (bNative && (eWay == EWay::kNamedFiles || geteuid() == 0));
+#else
+  return eWay == EWay::kAsIs;
+#endif
+}
+
+// Makes this process, and what it starts, see the system eWay; returns
+// whether it could. REQUIRES: CanRun(eWay).
+inline bool Restrict([[maybe_unused]] EWay eWay) {
+#ifdef __linux__
+  return eWay == EWay::kAsIs || (eWay == EWay::kNamedFiles ? RefuseUnnamedFiles() : HideProc());
+#else
+  return true;
+#endif
+}
+
+#endif  // ROTFILE_TESTS_RESTRICTED_SYSTEM_H_
