@@ -50,7 +50,8 @@ inline bool CanMakeAppendOnly() {
   static const bool bCan = [] {
     std::filesystem::path dir = std::filesystem::temp_directory_path() / "rotfile-seal-probe";
     std::filesystem::create_directory(dir);
-    const bool bDone = MakeAppendOnly(dir.c_str(), true) && MakeAppendOnly(dir.c_str(), false);
+    const bool bDone =
+        MakeAppendOnly(dir.string().c_str(), true) && MakeAppendOnly(dir.string().c_str(), false);
     std::filesystem::remove(dir);
     return bDone;
   }();
