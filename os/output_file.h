@@ -23,8 +23,11 @@
 // file in the output's directory, which Commit renames over the final name,
 // and which is removed on failure, on destruction without a commit, and when
 // a catchable signal ends the process (on Windows: Ctrl-C, Ctrl-Break or
-// closing the console window). A temporary file that cannot be removed is
-// named in the failure.
+// closing the console window). On Windows that file stays open, shared with
+// no one, until it is renamed or deleted through that very handle, so no
+// other process (a virus scanner, say) can keep either from happening; while
+// another process holds the final name, the rename is tried for about a
+// second. A temporary file that cannot be removed is named in the failure.
 class COutputFile {
  public:
   COutputFile() = default;
@@ -71,8 +74,8 @@ class COutputFile {
   std::string m_strName;
 #ifdef _WIN32
   std::wstring m_strWideName;  // m_strName as the wide file functions take it.
-  std::wstring m_strWideTemp;  // The temporary file; empty when none is ours.
-  void* m_hFile = nullptr;     // The temporary file's HANDLE; null when none is open.
+  std::string m_strTemp;       // The temporary file's path, as messages name it.
+  void* m_hFile = nullptr;     // The temporary file's HANDLE; null when none is ours.
 #else
   int m_nDirFd = -1;  // The output's directory.
   int m_nFd = -1;     // The new file, open for writing.

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <string>
-#include <utility>
+#include <vector>
 
 #include "os/console_cleanup_win32.h"
 #include "os/file_id_win32.h"
@@ -51,6 +51,22 @@ CStatus CheckOutputName(const std::string& strName, const std::wstring& strWideN
   return {};
 }
 
+// Renames the file open as hFile to strName, replacing any file there;
+// returns false, with the reason in GetLastError, when it cannot. The name is
+// read as a path, as MoveFileExW reads it: a relative one, even a bare name,
+// starts from the working directory, not from the file's own.
+bool RenameOver(HANDLE hFile, const std::wstring& strName) {
+  // The structure ends in the name's first character; the rest follows it.
+  const std::size_t nNameBytes = strName.size() * sizeof(wchar_t);
+  std::vector<char> buffer(sizeof(FILE_RENAME_INFO) + nNameBytes);
+  auto* pInfo = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+  pInfo->ReplaceIfExists = TRUE;
+  pInfo->FileNameLength = static_cast<DWORD>(nNameBytes);
+  strName.copy(pInfo->FileName, strName.size());
+  return SetFileInformationByHandle(hFile, FileRenameInfo, pInfo,
+                                    static_cast<DWORD>(buffer.size())) != FALSE;
+}
+
 }  // namespace
 
 COutputFile::~COutputFile() { Discard(); }
@@ -59,34 +75,37 @@ COutputFile::~COutputFile() { Discard(); }
 // list, as every new file there does.
 CStatus COutputFile::Create(const char* lpszFile, const CInputFile& source) {
   m_strName = lpszFile;
-  // Converted once here; the rename and the cleanup use the wide names.
+  // Converted once here; the rename uses the wide name.
   if (CStatus status = ToWideName(lpszFile, &m_strWideName); !status.IsOk()) return status;
   if (CStatus status = CheckOutputName(m_strName, m_strWideName, source); !status.IsOk()) {
     return status;
   }
 
   CConsoleHold hold;
-  // CREATE_NEW never opens a file that is already there. Deleting is shared
-  // so that the console handler can remove the file while it is open.
+  // CREATE_NEW never opens a file that is already there. Opened for deletion
+  // and shared with no one, the file cannot be opened by anyone else while
+  // this handle is open, but to read its attributes, which hinders nothing.
+  // So the handle stays open until the file is renamed or deleted through it:
+  // a scanner or indexer that opened it in between, without sharing deletion
+  // as they do, would keep both from happening.
   const std::string strDir = m_strName.substr(0, FinalComponentStart(m_strName));
-  std::wstring strWideTemp;
-  HANDLE hFile = INVALID_HANDLE_VALUE;
-  for (int nTry = 0; nTry < 100 && hFile == INVALID_HANDLE_VALUE; ++nTry) {
+  for (int nTry = 0; nTry < 100 && m_hFile == nullptr; ++nTry) {
     const std::string strTemp = strDir + MakeTempName();
+    std::wstring strWideTemp;
     if (CStatus status = ToWideName(strTemp.c_str(), &strWideTemp); !status.IsOk()) return status;
-    hFile = CreateFileW(strWideTemp.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
-                        FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE hFile = CreateFileW(strWideTemp.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
     const DWORD nError = GetLastError();
-    if (hFile == INVALID_HANDLE_VALUE && nError != ERROR_FILE_EXISTS &&
-        nError != ERROR_ALREADY_EXISTS) {
+    if (hFile != INVALID_HANDLE_VALUE) {
+      // From here on the temporary file is ours to remove.
+      m_hFile = hFile;
+      m_strTemp = strTemp;
+    } else if (nError != ERROR_FILE_EXISTS && nError != ERROR_ALREADY_EXISTS) {
       return CStatus::FromWindowsError(m_strName, nError);
     }
   }
-  if (hFile == INVALID_HANDLE_VALUE) return CStatus::FromWindowsError(m_strName, ERROR_FILE_EXISTS);
-  // From here on the temporary file is ours to remove.
-  m_hFile = hFile;
-  m_strWideTemp = std::move(strWideTemp);
-  ArmConsoleCleanup(m_strWideTemp);
+  if (m_hFile == nullptr) return CStatus::FromWindowsError(m_strName, ERROR_FILE_EXISTS);
+  ArmConsoleCleanup(m_hFile);
   return {};
 }
 
@@ -106,23 +125,31 @@ CStatus COutputFile::Write(const char* pData, std::size_t nSize) {
 }
 
 // No FlushFileBuffers, for the reason the POSIX side has no fsync: the cost
-// of a conversion stays that of a copy. Write-through makes the rename itself
-// reach the disk before the call returns.
+// of a conversion stays that of a copy.
+//
+// Another process may hold the output itself, unshared, for a moment (a
+// scanner looking at the old one), or keep it pending deletion: Windows then
+// refuses the rename as a sharing violation or as access denied. Both are
+// tried again for about a second; a real refusal costs no more than that.
 CStatus COutputFile::Commit() {
-  HANDLE hFile = m_hFile;
-  m_hFile = nullptr;
-  if (!CloseHandle(hFile)) return Abandon(CStatus::FromWindowsError(m_strName, GetLastError()));
-  DWORD nError;
-  {
+  const ULONGLONG nGiveUp = GetTickCount64() + 1000;
+  DWORD nError = ERROR_SUCCESS;
+  do {
+    if (nError != ERROR_SUCCESS) Sleep(10);
+    // The rename and the disarming happen under one hold, so a Ctrl-C finds
+    // the file either still to delete or already in place.
     CConsoleHold hold;
-    if (MoveFileExW(m_strWideTemp.c_str(), m_strWideName.c_str(),
-                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (RenameOver(m_hFile, m_strWideName)) {
       DisarmConsoleCleanup();
-      m_strWideTemp.clear();
+      // The bytes went out with each WriteFile; closing a handle that is
+      // open cannot fail.
+      CloseHandle(m_hFile);
+      m_hFile = nullptr;
       return {};
     }
     nError = GetLastError();
-  }
+  } while ((nError == ERROR_SHARING_VIOLATION || nError == ERROR_ACCESS_DENIED) &&
+           GetTickCount64() < nGiveUp);
   return Abandon(CStatus::FromWindowsError(m_strName, nError));
 }
 
@@ -131,16 +158,18 @@ CStatus COutputFile::Abandon(const CStatus& failure) {
   return Discard() ? failure : failure.LeftBehind(strTemp);
 }
 
-std::string COutputFile::TempPath() const { return ToUtf8(m_strWideTemp); }
+std::string COutputFile::TempPath() const { return m_strTemp; }
 
+// Deleted through the handle, which was opened for it, so no other process
+// can refuse it; the file goes when the handle is closed.
 bool COutputFile::Discard() {
-  if (m_strWideTemp.empty()) return true;
+  if (m_hFile == nullptr) return true;
   CConsoleHold hold;
-  if (m_hFile != nullptr) CloseHandle(m_hFile);
+  FILE_DISPOSITION_INFO info{TRUE};
+  const bool bDeleted =
+      SetFileInformationByHandle(m_hFile, FileDispositionInfo, &info, sizeof info) != FALSE;
+  CloseHandle(m_hFile);
   m_hFile = nullptr;
-  const bool bRemoved =
-      DeleteFileW(m_strWideTemp.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND;
   DisarmConsoleCleanup();
-  m_strWideTemp.clear();
-  return bRemoved;
+  return bDeleted;
 }
