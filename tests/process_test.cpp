@@ -112,7 +112,7 @@ std::string AwaitOutput(pid_t nPid, struct stat* pInfo) {
   while (std::chrono::steady_clock::now() < deadline) {
     std::error_code error;
     for (const auto& entry : fs::directory_iterator(fds, error)) {
-      const std::string strTarget = fs::read_symlink(entry.path(), error).string();
+      std::string strTarget = fs::read_symlink(entry.path(), error).string();
       if ((strTarget.find("/.rotfile-") != std::string::npos ||
            strTarget.find("/#") != std::string::npos) &&
           stat(entry.path().c_str(), pInfo) == 0 && pInfo->st_size > 0) {
@@ -124,6 +124,36 @@ std::string AwaitOutput(pid_t nPid, struct stat* pInfo) {
   return {};
 }
 
+// How a run is interrupted, or ended otherwise.
+struct SInterruption {
+  int nSignal;  // 0: none; the input is cut short instead, unless a limit ends the run.
+  EWay eWay = EWay::kNamedFiles;
+  int nIgnored = 0;
+  int nDelayMs = 50;   // From the output's first bytes to the signal.
+  bool bSeal = false;  // The directory is made append-only.
+  rlim_t nFileSizeLimit = 0;
+
+  // Whether the run fails (with status 1) rather than ending well or by the signal.
+  bool Fails() const { return bSeal || nFileSizeLimit != 0; }
+
+  // Whether this test can make it happen here. A named temporary file is
+  // left by SIGKILL, as it is where the build makes no file without a name.
+  bool CanHappen() const {
+    return CanRun(eWay) && (!bSeal || CanMakeAppendOnly()) &&
+           (nSignal != SIGKILL || kUnnamedOutputs);
+  }
+
+  // Returns what the run says on standard error, its temporary file being strTemp.
+  std::string Message(const std::string& strTemp) const {
+    if (bSeal) {
+      return "rotfile: x/big.qzv: " +
+             std::string(nSignal == 0 ? "Operation not permitted" : "interrupted") + " (left x/" +
+             strTemp + " behind)\n";
+    }
+    return nFileSizeLimit != 0 ? "rotfile: x/big.qzv: File too large\n" : "";
+  }
+};
+
 // The directory of the input and output is moved while the run goes on.
 // Where the output has a temporary name (kNamedFiles), each signal in turn;
 // then SIGTERM to a run that was started with SIGHUP ignored (as under
@@ -133,15 +163,7 @@ std::string AwaitOutput(pid_t nPid, struct stat* pInfo) {
 // append-only once the temporary file is there, so that it cannot be
 // removed: the run must say so.
 TEST(ProcessTest, SignalRemovesTheTemporaryFileKeepsTheOldOutputAndEndsBySignal) {
-  struct SCase {
-    int nSignal;  // 0: none; the input is cut short instead, unless a limit ends the run.
-    EWay eWay = EWay::kNamedFiles;
-    int nIgnored = 0;
-    int nDelayMs = 50;   // From the output's first bytes to the signal.
-    bool bSeal = false;  // The directory is made append-only.
-    rlim_t nFileSizeLimit = 0;
-  };
-  std::vector<SCase> cases;
+  std::vector<SInterruption> cases;
   for (int nSignal : kTerminatingSignals) cases.push_back({nSignal});
   cases.push_back({SIGTERM, EWay::kNamedFiles, SIGHUP});
   for (EWay eWay : {EWay::kNamedFiles, EWay::kAsIs, EWay::kNoProc}) cases.push_back({0, eWay});
@@ -151,16 +173,10 @@ TEST(ProcessTest, SignalRemovesTheTemporaryFileKeepsTheOldOutputAndEndsBySignal)
   cases.push_back({0, EWay::kNamedFiles, 0, 0, false, rlim_t{1} << 29});
   cases.push_back({0, EWay::kNamedFiles, 0, 50, true});
   cases.push_back({SIGTERM, EWay::kNamedFiles, 0, 50, true});
-  for (const SCase& c : cases) {
-    const std::string strCase = std::string(c.nSignal == 0 ? "no signal" : strsignal(c.nSignal)) +
-                                ", way " + std::to_string(static_cast<int>(c.eWay)) +
-                                (c.bSeal ? ", sealed" : "") + (c.nFileSizeLimit ? ", limited" : "");
-    // A named temporary file is left by SIGKILL, as it is where the build
-    // makes no file without a name.
-    if (!CanRun(c.eWay) || (c.bSeal && !CanMakeAppendOnly()) ||
-        (c.nSignal == SIGKILL && !kUnnamedOutputs)) {
-      continue;
-    }
+  for (const SInterruption& c : cases) {
+    if (!c.CanHappen()) continue;
+    const std::string strCase = testing::PrintToString(std::make_tuple(
+        c.nSignal, static_cast<int>(c.eWay), c.nIgnored, c.bSeal, c.nFileSizeLimit));
     CScratchDir dir;
     fs::create_directory("x");
     // A sparse gigabyte costs no disk and is still being converted long
@@ -184,27 +200,22 @@ TEST(ProcessTest, SignalRemovesTheTemporaryFileKeepsTheOldOutputAndEndsBySignal)
     std::this_thread::sleep_for(std::chrono::milliseconds(c.nDelayMs));
     if (c.nSignal == 0 && c.nFileSizeLimit == 0) fs::resize_file("y/big.txt", 0);
     kill(nPid, c.nSignal);
-    const bool bFails = c.bSeal || c.nFileSizeLimit != 0;
-    EXPECT_TRUE(EndsBy(nPid, c.nSignal, bFails ? 1 : 0)) << strCase;
+    EXPECT_TRUE(EndsBy(nPid, c.nSignal, c.Fails() ? 1 : 0)) << strCase;
     ASSERT_FALSE(strOutput.empty()) << strCase;
     EXPECT_EQ(bNamed, c.eWay == EWay::kNamedFiles || !kUnnamedOutputs) << strCase;
     // Whoever opened a named file now would read all that follows, while the
     // output will be readable by others only once it is complete.
     EXPECT_TRUE(!bNamed || (outputInfo.st_mode & 077) == 0) << std::oct << outputInfo.st_mode;
+    const std::string strTemp = fs::path(strOutput).filename();
     std::set<std::string> expected = {"big.qzv", "big.txt"};
-    std::string strMessage = c.nFileSizeLimit ? "rotfile: x/big.qzv: File too large\n" : "";
     if (c.bSeal) {
       MakeAppendOnly("y", false);
-      const std::string strTemp = fs::path(strOutput).filename();
       expected.insert(strTemp);
-      strMessage = "rotfile: x/big.qzv: " +
-                   std::string(c.nSignal == 0 ? "Operation not permitted" : "interrupted") +
-                   " (left x/" + strTemp + " behind)\n";
     }
-    EXPECT_EQ(ReadFile("stderr"), strMessage) << strCase;
+    EXPECT_EQ(ReadFile("stderr"), c.Message(strTemp)) << strCase;
     EXPECT_EQ(EntryNames(), (std::set<std::string>{"stderr", "y"})) << strCase;
     EXPECT_EQ(EntryNames("y"), expected) << strCase;
-    EXPECT_EQ(fs::file_size("y/big.qzv") == 3, c.nSignal != 0 || bFails) << strCase;
+    EXPECT_EQ(fs::file_size("y/big.qzv") == 3, c.nSignal != 0 || c.Fails()) << strCase;
     EXPECT_EQ(fs::status("y/big.qzv").permissions(), fs::perms(0644)) << strCase;
   }
 }

@@ -14,6 +14,7 @@
 #include <sys/mount.h>
 #include <sys/prctl.h>
 #include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
@@ -96,13 +97,28 @@ inline constexpr bool kSanitized = true;
 inline constexpr bool kSanitized = false;
 #endif
 
-// Whether this test can run rotfile on the system eWay: hiding /proc takes
-// root and a program that does without it, and an emulator filters no calls.
+#ifdef __linux__
+// Whether /proc can be hidden here: that takes root, and a root directory
+// that is a mount point (a plain chroot has none).
+inline bool CanHideProc() {
+  static const bool bCan = [] {
+    const pid_t nPid = fork();
+    if (nPid == 0) _exit(HideProc() ? 0 : 1);
+    int nStatus = 1;
+    waitpid(nPid, &nStatus, 0);
+    return WIFEXITED(nStatus) && WEXITSTATUS(nStatus) == 0;
+  }();
+  return bCan;
+}
+#endif
+
+// Whether this test can run rotfile on the system eWay: hiding /proc takes a
+// program that does without it, and an emulator filters no calls.
 inline bool CanRun(EWay eWay) {
 #ifdef __linux__
   const bool bNative = *ROTFILE_EMULATOR == '\0';
   return eWay == EWay::kAsIs ||
-         (bNative && (eWay == EWay::kNamedFiles || (geteuid() == 0 && !kSanitized)));
+         (bNative && (eWay == EWay::kNamedFiles || (!kSanitized && CanHideProc())));
 #else
   return eWay == EWay::kAsIs;
 #endif

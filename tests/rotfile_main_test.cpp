@@ -372,6 +372,38 @@ std::string Shell(const std::string& strCommand) {
   return strOut;
 }
 
+// What is in a directory before the user converts notes.txt there: the
+// directory's and the input's modes, and what stands at the output name.
+struct SPlanting {
+  mode_t nDir, nInput;
+  const char* pszExisting;  // "", "link", "hardlink", or the owner of a file: "own" or "root".
+  mode_t nMode;
+  gid_t nGroup;
+  const char* pszList;  // setfacl's entries for the existing file; "d:" ones for the directory.
+};
+
+// Plants p in the working directory for the user nUser of group nUserGroup;
+// the files and links planted are the user's but for "root"'s.
+void Plant(const SPlanting& p, uid_t nUser, gid_t nUserGroup) {
+  chmod(".", p.nDir);
+  WriteFile("notes.txt", "abc");
+  WriteFile("victim", "precious");
+  const std::string_view strExisting = p.pszExisting;
+  if (strExisting == "link") fs::create_symlink("victim", "notes.qzv");
+  if (strExisting == "hardlink") fs::create_hard_link("victim", "notes.qzv");
+  if (strExisting == "own" || strExisting == "root") WriteFile("notes.qzv", "planted");
+  chmod("notes.txt", p.nInput);
+  chmod(strExisting == "link" ? "victim" : "notes.qzv", p.nMode);
+  ASSERT_EQ(chown("notes.txt", nUser, nUserGroup) | chown("victim", nUser, nUserGroup), 0);
+  if (!strExisting.empty()) {
+    ASSERT_EQ(lchown("notes.qzv", strExisting == "root" ? 0 : nUser, p.nGroup), 0);
+  }
+  if (*p.pszList != '\0') {
+    const char* pszTarget = std::string_view(p.pszList).starts_with("d:") ? "." : "notes.qzv";
+    ASSERT_EQ(std::system(("setfacl -m " + std::string(p.pszList) + " " + pszTarget).c_str()), 0);
+  }
+}
+
 // Who may see the output. The user (nobody, also in group 4242) converts
 // notes.txt in a directory, maybe with a default access control list, where
 // notes.qzv is missing, a link to a file of the user's (replaced, never
@@ -379,66 +411,42 @@ std::string Shell(const std::string& strCommand) {
 // root's, which only root can plant. A file of the user's own that no other
 // name shares hands on its mode, group and access control list, if the user
 // may give a file to that group; otherwise the output gets what any new file
-// created there with the input's read and write bits gets.
+// created there with the input's read and write bits gets. Each case runs on
+// a system that makes files without a name, and on one that does not.
 TEST(RootOnlyTest, OnlyTheUsersOwnFileHandsOnItsModeGroupAndAccessList) {
   if (geteuid() != 0) GTEST_SKIP() << "runs only as root, who alone can plant files of other users";
   const passwd* pNobody = getpwnam("nobody");
   ASSERT_NE(pNobody, nullptr);
-  const uid_t nNobody = pNobody->pw_uid;
   const gid_t nOwn = pNobody->pw_gid;
   constexpr gid_t kOther = 4242;
   constexpr char kList[] = "user::rw-,user:2003:r--,group::---,mask::r--,other::---,";
   struct {
-    mode_t nDir, nInput;
-    const char* pszExisting;  // "", "link", "hardlink", or the owner of a file: "own" or "root".
-    mode_t nMode;
-    gid_t nGroup;
-    const char* pszList;  // setfacl's entries for the existing file; "d:" ones for the directory.
+    SPlanting planting;
     SRun expected;
     std::pair<mode_t, gid_t> after;  // The output's mode and group.
     const char* pszListAfter;        // getfacl's entries of the output, if more than its mode.
   } const kCases[] = {
       // clang-format off
-      {0777, 0600, "", 0, 0, "", kDone, {0600, nOwn}, ""},        {0777, 0777, "", 0, 0, "", kDone, {0644, nOwn}, ""},
-      {0777, 0644, "", 0, 0, "d:g::-,d:o::-", kDone, {0600, nOwn}, ""},
-      {0777, 0600, "link", 0644, 0, "", kDone, {0600, nOwn}, ""}, {0777, 0644, "link", 0600, kOther, "", kDone, {0644, nOwn}, ""},
-      {0777, 0600, "hardlink", 0664, kOther, "", kDone, {0600, nOwn}, ""},
-      {0777, 0644, "own", 0640, nOwn, "", kDone, {0640, nOwn}, ""},
-      {0777, 0644, "own", 0640, kOther, "", kDone, {0640, kOther}, ""},
-      {0777, 0644, "own", 0640, nOwn, "u:2003:r,g::-,m::r", kDone, {0640, nOwn}, kList},
-      {0777, 0644, "own", 0640, 0, "", kDone, {0644, nOwn}, ""},
-      {01777, 0600, "own", 0640, nOwn, "", kDone, {0640, nOwn}, ""},
-      {0777, 0600, "root", 0666, kOther, "", kDone, {0600, nOwn}, ""},
-      {01777, 0600, "root", 0666, kOther, "", Failure("notes.qzv: owned by another user in a sticky directory"), {0666, kOther}, ""},
+      {{0777, 0600, "", 0, 0, ""}, kDone, {0600, nOwn}, ""},        {{0777, 0777, "", 0, 0, ""}, kDone, {0644, nOwn}, ""},
+      {{0777, 0644, "", 0, 0, "d:g::-,d:o::-"}, kDone, {0600, nOwn}, ""},
+      {{0777, 0600, "link", 0644, 0, ""}, kDone, {0600, nOwn}, ""}, {{0777, 0644, "link", 0600, kOther, ""}, kDone, {0644, nOwn}, ""},
+      {{0777, 0600, "hardlink", 0664, kOther, ""}, kDone, {0600, nOwn}, ""},
+      {{0777, 0644, "own", 0640, nOwn, ""}, kDone, {0640, nOwn}, ""},
+      {{0777, 0644, "own", 0640, kOther, ""}, kDone, {0640, kOther}, ""},
+      {{0777, 0644, "own", 0640, nOwn, "u:2003:r,g::-,m::r"}, kDone, {0640, nOwn}, kList},
+      {{0777, 0644, "own", 0640, 0, ""}, kDone, {0644, nOwn}, ""},
+      {{01777, 0600, "own", 0640, nOwn, ""}, kDone, {0640, nOwn}, ""},
+      {{0777, 0600, "root", 0666, kOther, ""}, kDone, {0600, nOwn}, ""},
+      {{01777, 0600, "root", 0666, kOther, ""}, Failure("notes.qzv: owned by another user in a sticky directory"), {0666, kOther}, ""},
       // clang-format on
   };
-  // Each case on a system that makes files without a name, and on one that
-  // does not.
   for (EWay eWay : {EWay::kAsIs, EWay::kNamedFiles}) {
     for (const auto& c : kCases) {
       if (!CanRun(eWay)) continue;
-      const std::string strCase = std::string(c.pszExisting) + " " + std::to_string(c.nGroup) +
-                                  " " + c.pszList + ", way " +
-                                  std::to_string(static_cast<int>(eWay));
+      const std::string strCase = testing::PrintToString(std::make_tuple(
+          c.planting.pszExisting, c.planting.nGroup, c.planting.pszList, static_cast<int>(eWay)));
       CScratchDir dir;
-      chmod(".", c.nDir);
-      WriteFile("notes.txt", "abc");
-      WriteFile("victim", "precious");
-      const std::string_view strExisting = c.pszExisting;
-      if (strExisting == "link") fs::create_symlink("victim", "notes.qzv");
-      if (strExisting == "hardlink") fs::create_hard_link("victim", "notes.qzv");
-      if (strExisting == "own" || strExisting == "root") WriteFile("notes.qzv", "planted");
-      chmod("notes.txt", c.nInput);
-      chmod(strExisting == "link" ? "victim" : "notes.qzv", c.nMode);
-      ASSERT_EQ(chown("notes.txt", nNobody, nOwn) | chown("victim", nNobody, nOwn), 0);
-      if (!strExisting.empty()) {
-        ASSERT_EQ(lchown("notes.qzv", strExisting == "root" ? 0 : nNobody, c.nGroup), 0);
-      }
-      if (*c.pszList != '\0') {
-        const char* pszTarget = std::string_view(c.pszList).starts_with("d:") ? "." : "notes.qzv";
-        ASSERT_EQ(std::system(("setfacl -m " + std::string(c.pszList) + " " + pszTarget).c_str()),
-                  0);
-      }
+      Plant(c.planting, pNobody->pw_uid, nOwn);
       EXPECT_TRUE(RunsAs(eWay, *pNobody, kOther, "notes.txt", c.expected)) << strCase;
       struct stat info = {};
       stat("notes.qzv", &info);
