@@ -37,15 +37,15 @@ std::string Expected(const std::string& strRaw) {
 
 TEST(TextReaderTest, GivesTheSameTextWhereverTheChunkEdgesFall) {
   // Long enough for two blocks of every kernel wherever the first read ends,
-  // with pairs and lone CRs on both sides of the block edges, and blocks of
-  // pairs only.
+  // with pairs and lone CRs on both sides of the block edges, blocks of pairs
+  // only, and blocks without a CR after them.
   const std::string strLong =
       "a\r\n\r\r\nbc\rd\n\r\r\n\ne\r\r\r\nfghijklmnopqrstu\r\n\r\n\rvwxyz0123456789\r\n\r";
   std::string strPairs;
   for (int i = 0; i < 34; ++i) strPairs += "\r\n";
   const std::string kInputs[] = {"", "\r", "\r\n", "\r\r\n", "\n\r", "a\rb", "\x1a", "\r\x1a\n",
                                  "ab\x1azz", std::string("\0\r\0\n", 4),
-                                 strLong + strPairs + strLong,
+                                 strLong + strPairs + std::string(70, 'q') + strLong,
                                  // A Ctrl-Z after whole blocks, with a CR before it.
                                  strLong + strLong + "\r\x1a\n" + strLong};
   for (EKernel eKernel : SupportedKernels()) {
