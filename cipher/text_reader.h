@@ -1,6 +1,7 @@
 #ifndef ROTFILE_CIPHER_TEXT_READER_H_
 #define ROTFILE_CIPHER_TEXT_READER_H_
 
+#include <array>
 #include <cstddef>
 #include <span>
 
@@ -24,7 +25,7 @@ class CTextReader {
 
   // Starts a text converted by rule, read by eKernel.
   // REQUIRES: eKernel is one of SupportedKernels().
-  CTextReader(const SByteRule& rule, EKernel eKernel) : m_rule(rule), m_eKernel(eKernel) {}
+  CTextReader(const SByteRule& rule, EKernel eKernel);
 
   // Turns the next nSize raw bytes at pChunk into converted text, in place,
   // and returns it; it may begin up to kHeadroom bytes before pChunk. A CR at
@@ -42,6 +43,7 @@ class CTextReader {
 
  private:
   SByteRule m_rule;
+  std::array<char, 256> m_converted;  // Each byte's conversion, by its unsigned value.
   EKernel m_eKernel;
   bool m_bHoldingCr = false;
   bool m_bAtEnd = false;
