@@ -83,7 +83,7 @@ std::vector<EKernel> FindSupportedKernels() {
       kernels.push_back(EKernel::kAvx512);
     }
   }
-#elif defined(__aarch64__) || defined(_M_ARM64)
+#elif defined(__aarch64__)
   kernels.push_back(EKernel::kNeon);
 #endif
   return kernels;

@@ -38,7 +38,7 @@ std::string Expected(const std::string& strRaw) {
 TEST(TextReaderTest, GivesTheSameTextWhereverTheChunkEdgesFall) {
   // Long enough for two blocks of every kernel wherever the first read ends,
   // with pairs and lone CRs on both sides of the block edges, blocks of pairs
-  // only, and blocks without a CR after them.
+  // only, blocks without a CR before and after them.
   const std::string strLong =
       "a\r\n\r\r\nbc\rd\n\r\r\n\ne\r\r\r\nfghijklmnopqrstu\r\n\r\n\rvwxyz0123456789\r\n\r";
   std::string strPairs;
@@ -47,7 +47,7 @@ TEST(TextReaderTest, GivesTheSameTextWhereverTheChunkEdgesFall) {
                                  "ab\x1azz", std::string("\0\r\0\n", 4),
                                  strLong + strPairs + std::string(70, 'q') + strLong,
                                  // A Ctrl-Z after whole blocks, with a CR before it.
-                                 strLong + strLong + "\r\x1a\n" + strLong};
+                                 std::string(40, 'q') + strLong + strLong + "\r\x1a\n" + strLong};
   for (EKernel eKernel : SupportedKernels()) {
     for (const std::string& strRaw : kInputs) {
       // A first read of nFirst bytes and one for the rest; for nFirst 0, one byte a read.
