@@ -4,8 +4,9 @@
 
 namespace {
 
-// The compiler turns this loop into vector code: ConvertByte has no branch,
-// and the rule is a copy, which the bytes written cannot change.
+// The compiler turns this loop into vector code, in which ConvertByte's
+// choices become selections; the rule is a copy, which the bytes written
+// cannot change.
 [[gnu::always_inline]] inline void RotateBytes(SByteRule rule, char* pText, std::size_t nSize) {
   for (std::size_t i = 0; i < nSize; ++i) pText[i] = ConvertByte(rule, pText[i]);
 }
