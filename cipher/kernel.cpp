@@ -52,27 +52,39 @@ unsigned SavedRegisterSets() {
 // The processor is asked once, here and nowhere else, so that the tests can
 // still run every kernel the processor has. It is asked with cpuid itself
 // rather than the compiler's __builtin_cpu_supports, whose run-time symbol
-// some toolchains (macOS, musl) lack. AVX2 counts only where the system
-// saves the 256-bit registers (OSXSAVE, then XCR0's SSE and AVX bits):
-// otherwise a thread switch would lose them.
+// some toolchains (macOS, musl) lack. A vector kernel counts only where the
+// system also saves its registers across a switch of threads (OSXSAVE, then
+// XCR0's bits for them): otherwise a switch would lose them. AVX-512 needs
+// the ZMM registers and the opmask registers saved besides the AVX ones.
+// Every AArch64 processor has NEON.
 std::vector<EKernel> FindSupportedKernels() {
   std::vector<EKernel> kernels = {EKernel::kGeneric};
 #ifdef ROTFILE_X86
-  constexpr unsigned kSsse3 = 1U << 9;     // Leaf 1, ecx.
-  constexpr unsigned kOsxsave = 1U << 27;  // Leaf 1, ecx.
-  constexpr unsigned kAvx = 1U << 28;      // Leaf 1, ecx.
-  constexpr unsigned kAvx2 = 1U << 5;      // Leaf 7, ebx.
-  constexpr unsigned kSseAndAvxState = 6;  // XCR0 bits 1 and 2.
+  constexpr unsigned kSse2 = 1U << 26;                         // Leaf 1, edx.
+  constexpr unsigned kPopcnt = 1U << 23;                       // Leaf 1, ecx.
+  constexpr unsigned kOsxsave = 1U << 27;                      // Leaf 1, ecx.
+  constexpr unsigned kAvx = 1U << 28;                          // Leaf 1, ecx.
+  constexpr unsigned kAvx2AndBmi1 = (1U << 5) | (1U << 3);     // Leaf 7, ebx.
+  constexpr unsigned kAvx512FAndBw = (1U << 16) | (1U << 30);  // Leaf 7, ebx.
+  constexpr unsigned kAvx512Vbmi2 = 1U << 6;                   // Leaf 7, ecx.
+  constexpr unsigned kAvxState = 6;                            // XCR0 bits 1 and 2.
+  constexpr unsigned kAvx512State = kAvxState | 0xe0;          // And bits 5 to 7.
   const unsigned nMaxLeaf = Cpuid(0).nEax;
-  const unsigned nFeatures = nMaxLeaf >= 1 ? Cpuid(1).nEcx : 0;
-  if ((nFeatures & kSsse3) != 0) {
-    kernels.push_back(EKernel::kSsse3);
-    const bool bAvxSaved = (nFeatures & (kOsxsave | kAvx)) == (kOsxsave | kAvx) &&
-                           (SavedRegisterSets() & kSseAndAvxState) == kSseAndAvxState;
-    if (bAvxSaved && nMaxLeaf >= 7 && (Cpuid(7).nEbx & kAvx2) != 0) {
-      kernels.push_back(EKernel::kAvx2);
+  const SCpuid leaf1 = nMaxLeaf >= 1 ? Cpuid(1) : SCpuid{};
+  const SCpuid leaf7 = nMaxLeaf >= 7 ? Cpuid(7) : SCpuid{};
+  const unsigned nSaved =
+      (leaf1.nEcx & (kOsxsave | kAvx)) == (kOsxsave | kAvx) ? SavedRegisterSets() : 0;
+  if ((leaf1.nEdx & kSse2) != 0) kernels.push_back(EKernel::kSse2);
+  if ((nSaved & kAvxState) == kAvxState && (leaf1.nEcx & kPopcnt) != 0 &&
+      (leaf7.nEbx & kAvx2AndBmi1) == kAvx2AndBmi1) {
+    kernels.push_back(EKernel::kAvx2);
+    if ((nSaved & kAvx512State) == kAvx512State && (leaf7.nEbx & kAvx512FAndBw) == kAvx512FAndBw &&
+        (leaf7.nEcx & kAvx512Vbmi2) != 0) {
+      kernels.push_back(EKernel::kAvx512);
     }
   }
+#elif defined(__aarch64__)
+  kernels.push_back(EKernel::kNeon);
 #endif
   return kernels;
 }
@@ -88,10 +100,14 @@ EKernel FastestKernel() { return SupportedKernels().back(); }
 
 const char* KernelName(EKernel eKernel) {
   switch (eKernel) {
-    case EKernel::kSsse3:
-      return "ssse3";
+    case EKernel::kSse2:
+      return "sse2";
     case EKernel::kAvx2:
       return "avx2";
+    case EKernel::kAvx512:
+      return "avx512";
+    case EKernel::kNeon:
+      return "neon";
     case EKernel::kGeneric:
       break;
   }

@@ -6,9 +6,11 @@
 // The instruction sets the byte loops of the conversion come in. All give the
 // same bytes; they differ only in speed and in the processors that run them.
 enum class EKernel {
-  kGeneric,  // Plain C++, as every processor runs it.
-  kSsse3,    // CR LF folded 16 bytes at a time with SSSE3's byte shuffle.
-  kAvx2,     // As kSsse3, with the rotation in AVX2's 32-byte vectors.
+  kGeneric,  // Plain C++, one byte at a time, as every processor runs it.
+  kSse2,     // x86: 16 bytes a step.
+  kAvx2,     // x86: 32 bytes a step.
+  kAvx512,   // x86 with AVX-512 BW and VBMI2: 64 bytes a step.
+  kNeon,     // AArch64: 16 bytes a step.
 };
 
 // Returns the kernels this processor can run, kGeneric first, fastest last.
@@ -17,7 +19,7 @@ std::span<const EKernel> SupportedKernels();
 // Returns the fastest kernel this processor can run: the one the tool uses.
 EKernel FastestKernel();
 
-// Returns the kernel's name: "generic", "ssse3" or "avx2".
+// Returns the kernel's name: "generic", "sse2", "avx2", "avx512" or "neon".
 const char* KernelName(EKernel eKernel);
 
 #endif  // ROTFILE_CIPHER_KERNEL_H_

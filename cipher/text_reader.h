@@ -1,16 +1,19 @@
 #ifndef ROTFILE_CIPHER_TEXT_READER_H_
 #define ROTFILE_CIPHER_TEXT_READER_H_
 
+#include <array>
 #include <cstddef>
 #include <span>
 
+#include "cipher/byte_rule.h"
 #include "cipher/kernel.h"
 
 // Turns the raw bytes of a file, handed over in chunks of any size, into the
-// text that reading the file in text mode delivers: each CR LF pair becomes
-// one LF, every other byte (a lone CR included) stays as it is, and the text
-// ends at the first Ctrl-Z (0x1A). The chunks together give the same text as
-// the whole file at once, wherever their edges fall.
+// text that reading the file in text mode delivers, converted: each CR LF
+// pair becomes one LF, every other byte (a lone CR included) is kept, the
+// text ends at the first Ctrl-Z (0x1A), and each byte kept is converted by a
+// byte rule. The chunks together give the same text as the whole file at
+// once, wherever their edges fall.
 class CTextReader {
  public:
   // Writable bytes the caller keeps in front of each chunk, where a CR held
@@ -20,18 +23,18 @@ class CTextReader {
   // Ctrl-Z: where the text ends.
   static constexpr char kEndOfText = '\x1a';
 
-  // Starts a text whose CR LF pairs are folded by eKernel.
+  // Starts a text converted by rule, read by eKernel.
   // REQUIRES: eKernel is one of SupportedKernels().
-  explicit CTextReader(EKernel eKernel = FastestKernel()) : m_eKernel(eKernel) {}
+  CTextReader(const SByteRule& rule, EKernel eKernel);
 
-  // Turns the next nSize raw bytes at pChunk into text, in place, and returns
-  // that text; it may begin up to kHeadroom bytes before pChunk. A CR at the
-  // end of the chunk is held back until the next byte is known.
+  // Turns the next nSize raw bytes at pChunk into converted text, in place,
+  // and returns it; it may begin up to kHeadroom bytes before pChunk. A CR at
+  // the end of the chunk is held back until the next byte is known.
   // REQUIRES: the kHeadroom bytes before pChunk are writable.
   std::span<char> Take(char* pChunk, std::size_t nSize);
 
-  // Returns the text still held back once the input has no more bytes (a
-  // lone CR, or nothing), written at pBuffer.
+  // Returns the converted text still held back once the input has no more
+  // bytes (a lone CR, or nothing), written at pBuffer.
   // REQUIRES: kHeadroom bytes at pBuffer are writable.
   std::span<char> Finish(char* pBuffer);
 
@@ -39,6 +42,8 @@ class CTextReader {
   bool AtEnd() const { return m_bAtEnd; }
 
  private:
+  SByteRule m_rule;
+  std::array<char, 256> m_converted;  // Each byte's conversion, by its unsigned value.
   EKernel m_eKernel;
   bool m_bHoldingCr = false;
   bool m_bAtEnd = false;

@@ -7,6 +7,7 @@
 #include <span>
 #include <thread>
 
+#include "cipher/byte_rule.h"
 #include "cipher/text_cipher.h"
 #include "cipher/text_reader.h"
 
@@ -132,8 +133,7 @@ void CProducer::TryToStart(const Produce& produce, SSlot& slot, int nSlot) {
 }
 
 // Reads the next chunk into the slot and turns it into converted text.
-void ReadChunk(const CTextCipher::ChunkReader& read, CTextReader& reader, const CTextCipher& cipher,
-               SSlot& slot) {
+void ReadChunk(const CTextCipher::ChunkReader& read, CTextReader& reader, SSlot& slot) {
   constexpr std::size_t kChunkSize = CTextCipher::kChunkSize;
   char* const pChunk = ChunkIn(slot.pBuffer.get());
   std::size_t nRead = 0;
@@ -145,7 +145,6 @@ void ReadChunk(const CTextCipher::ChunkReader& read, CTextReader& reader, const 
   } else {
     slot.text = reader.Take(pChunk, nRead);
   }
-  cipher.ConvertBuffer(slot.text);
   slot.bFull = nRead == kChunkSize;
   slot.bLast = !slot.status.IsOk() || nRead == 0 || reader.AtEnd();
 }
@@ -154,10 +153,9 @@ void ReadChunk(const CTextCipher::ChunkReader& read, CTextReader& reader, const 
 // running out while reading) is kept in the slot: on the second thread it
 // would otherwise end the process, and the writing step reports it as it
 // would its own.
-void FillSlot(const CTextCipher::ChunkReader& read, CTextReader& reader, const CTextCipher& cipher,
-              SSlot& slot) {
+void FillSlot(const CTextCipher::ChunkReader& read, CTextReader& reader, SSlot& slot) {
   try {
-    ReadChunk(read, reader, cipher, slot);
+    ReadChunk(read, reader, slot);
   } catch (...) {
     slot.pError = std::current_exception();
     slot.bLast = true;
@@ -189,8 +187,8 @@ void FillSlot(const CTextCipher::ChunkReader& read, CTextReader& reader, const C
 CStatus CTextCipher::ConvertStream(const ChunkReader& read, const TextWriter& write) const {
   SSlot slots[2];
   slots[0].pBuffer = NewChunkBuffer();
-  CTextReader reader(m_eKernel);
-  const auto fill = [&](SSlot& slot) { FillSlot(read, reader, *this, slot); };
+  CTextReader reader(MakeByteRule(m_nBase, m_nWidth, m_nShift), m_eKernel);
+  const auto fill = [&](SSlot& slot) { FillSlot(read, reader, slot); };
 
   CHandover handover;
   const auto produce = [&](int i) {

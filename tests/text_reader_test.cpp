@@ -36,12 +36,18 @@ std::string Expected(const std::string& strRaw) {
 }
 
 TEST(TextReaderTest, GivesTheSameTextWhereverTheChunkEdgesFall) {
-  const std::string kInputs[] = {
-      "", "\r", "\r\n", "\r\r\n", "\n\r", "a\rb", "\x1a", "\r\x1a\n", "ab\x1azz",
-      std::string("\0\r\0\n", 4),
-      // Long enough for the block folding, with pairs and lone CRs on both
-      // sides of the block edges wherever the first read ends.
-      "a\r\n\r\r\nbc\rd\n\r\r\n\ne\r\r\r\nfghijklmnopqrstu\r\n\r\n\rvwxyz0123456789\r\n\r"};
+  // Long enough for two blocks of every kernel wherever the first read ends,
+  // with pairs and lone CRs on both sides of the block edges, blocks of pairs
+  // only, blocks without a CR before and after them.
+  const std::string strLong =
+      "a\r\n\r\r\nbc\rd\n\r\r\n\ne\r\r\r\nfghijklmnopqrstu\r\n\r\n\rvwxyz0123456789\r\n\r";
+  std::string strPairs;
+  for (int i = 0; i < 34; ++i) strPairs += "\r\n";
+  const std::string kInputs[] = {"", "\r", "\r\n", "\r\r\n", "\n\r", "a\rb", "\x1a", "\r\x1a\n",
+                                 "ab\x1azz", std::string("\0\r\0\n", 4),
+                                 strLong + strPairs + std::string(70, 'q') + strLong,
+                                 // A Ctrl-Z after whole blocks, with a CR before it.
+                                 std::string(40, 'q') + strLong + strLong + "\r\x1a\n" + strLong};
   for (EKernel eKernel : SupportedKernels()) {
     for (const std::string& strRaw : kInputs) {
       // A first read of nFirst bytes and one for the rest; for nFirst 0, one byte a read.
@@ -90,12 +96,12 @@ TEST(TextReaderTest, LooksAtNothingPastTheChunkOrTheText) {
     // Past the first chunk lies an LF, stale from an earlier and longer chunk:
     // the CR that ends the chunk must wait for the next one, which starts with
     // an x. Past a Ctrl-Z nothing is text.
-    std::string strBuffer = "_\r" + std::string(30, 'q') + "\r\n_x\x1azz";
-    CTextReader reader(eKernel);
-    reader.Take(&strBuffer[1], 32);
-    const std::span<char> next = reader.Take(&strBuffer[35], 3);
-    EXPECT_EQ(std::string(next.begin(), next.end()), "\rx") << KernelName(eKernel);
-    EXPECT_TRUE(reader.Take(&strBuffer[38], 1).empty()) << KernelName(eKernel);
+    std::string strBuffer = "_\r" + std::string(126, 'q') + "\r\n_x\x1azz";
+    CTextReader reader(MakeByteRule(31, 94, 47), eKernel);
+    reader.Take(&strBuffer[1], 128);
+    const std::span<char> next = reader.Take(&strBuffer[131], 3);
+    EXPECT_EQ(std::string(next.begin(), next.end()), "\rI") << KernelName(eKernel);
+    EXPECT_TRUE(reader.Take(&strBuffer[134], 1).empty()) << KernelName(eKernel);
   }
 }
 
