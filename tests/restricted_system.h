@@ -7,10 +7,8 @@
 #ifdef __linux__
 #include <fcntl.h>
 #include <linux/filter.h>
-#include <linux/fs.h>
 #include <linux/seccomp.h>
 #include <sched.h>
-#include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <sys/prctl.h>
 #include <sys/syscall.h>
@@ -19,8 +17,11 @@
 #endif
 
 #include <cstddef>
-#include <filesystem>
+#include <cstdlib>
 #include <iterator>
+#include <string>
+
+#include "scratch_dir.h"
 
 // Whether outputs are made without a name until they are complete, as the
 // Linux build does, but for the one that tries the portable way.
@@ -31,16 +32,12 @@ inline constexpr bool kUnnamedOutputs = false;
 #endif
 
 // Makes the directory dir append-only, or no longer so; returns whether that
-// could be done: it takes root, and a file system that keeps the attribute.
-inline bool MakeAppendOnly([[maybe_unused]] const char* dir, [[maybe_unused]] bool bOn) {
+// could be done: it takes root, Linux's chattr, and a file system that keeps
+// the attribute.
+inline bool MakeAppendOnly([[maybe_unused]] const std::string& strDir, [[maybe_unused]] bool bOn) {
 #ifdef __linux__
-  const int nFd = open(dir, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  int nFlags = 0;
-  bool bDone = nFd >= 0 && ioctl(nFd, FS_IOC_GETFLAGS, &nFlags) == 0;
-  nFlags = bOn ? nFlags | FS_APPEND_FL : nFlags & ~FS_APPEND_FL;
-  bDone = bDone && ioctl(nFd, FS_IOC_SETFLAGS, &nFlags) == 0;
-  if (nFd >= 0) close(nFd);
-  return bDone;
+  const std::string strCommand = std::string("chattr ") + (bOn ? "+a " : "-a ") + strDir;
+  return std::system((strCommand + " 2>/dev/null").c_str()) == 0;
 #else
   return false;
 #endif
@@ -49,12 +46,8 @@ inline bool MakeAppendOnly([[maybe_unused]] const char* dir, [[maybe_unused]] bo
 // Whether a directory can be made append-only here.
 inline bool CanMakeAppendOnly() {
   static const bool bCan = [] {
-    std::filesystem::path dir = std::filesystem::temp_directory_path() / "rotfile-seal-probe";
-    std::filesystem::create_directory(dir);
-    const bool bDone =
-        MakeAppendOnly(dir.string().c_str(), true) && MakeAppendOnly(dir.string().c_str(), false);
-    std::filesystem::remove(dir);
-    return bDone;
+    const CScratchDir dir;
+    return MakeAppendOnly(".", true) && MakeAppendOnly(".", false);
   }();
   return bCan;
 }
@@ -90,17 +83,14 @@ inline bool HideProc() {
 }
 #endif
 
-// Whether the sanitizers' runtime is in the program: it reads /proc.
-#if defined(__SANITIZE_ADDRESS__)
-inline constexpr bool kSanitized = true;
-#else
-inline constexpr bool kSanitized = false;
-#endif
-
 #ifdef __linux__
-// Whether /proc can be hidden here: that takes root, and a root directory
-// that is a mount point (a plain chroot has none).
+// Whether /proc can be hidden here from a program that does without it:
+// that takes root and a root directory that is a mount point (a plain chroot
+// has none); the sanitizers' runtime reads /proc.
 inline bool CanHideProc() {
+#ifdef __SANITIZE_ADDRESS__
+  return false;
+#endif
   static const bool bCan = [] {
     const pid_t nPid = fork();
     if (nPid == 0) _exit(HideProc() ? 0 : 1);
@@ -112,13 +102,12 @@ inline bool CanHideProc() {
 }
 #endif
 
-// Whether this test can run rotfile on the system eWay: hiding /proc takes a
-// program that does without it, and an emulator filters no calls.
+// Whether this test can run rotfile on the system eWay: an emulator filters
+// no calls.
 inline bool CanRun(EWay eWay) {
 #ifdef __linux__
   const bool bNative = *ROTFILE_EMULATOR == '\0';
-  return eWay == EWay::kAsIs ||
-         (bNative && (eWay == EWay::kNamedFiles || (!kSanitized && CanHideProc())));
+  return eWay == EWay::kAsIs || (bNative && (eWay == EWay::kNamedFiles || CanHideProc()));
 #else
   return eWay == EWay::kAsIs;
 #endif
