@@ -6,8 +6,8 @@ namespace {
 
 // Runs eKernel's pass over the raw text from pIn on; the generic kernel has
 // none and leaves every byte to the caller.
-STextPass PassBlocks(EKernel eKernel, const SByteRule& rule, const char* pIn, const char* pEnd,
-                     char* pOut) {
+STextPass PassBlocks(EKernel eKernel, [[maybe_unused]] const SByteRule& rule, const char* pIn,
+                     [[maybe_unused]] const char* pEnd, char* pOut) {
   switch (eKernel) {
 #ifdef ROTFILE_PASS_X86
     case EKernel::kSse2:
