@@ -4,6 +4,7 @@
 #include <string>
 
 #include "os/access_list.h"
+#include "os/path.h"
 
 namespace {
 
@@ -21,8 +22,7 @@ bool MeansNoList(int nErrno) { return nErrno == ENODATA || nErrno == ENOTSUP; }
 ssize_t GetList(int nFd, char* pBuffer, std::size_t nSize) {
   const ssize_t nGot = fgetxattr(nFd, kAccessAttribute, pBuffer, nSize);
   if (nGot >= 0 || errno != EBADF) return nGot;
-  const std::string strLink = "/proc/self/fd/" + std::to_string(nFd);
-  return getxattr(strLink.c_str(), kAccessAttribute, pBuffer, nSize);
+  return getxattr(ProcFdPath(nFd).c_str(), kAccessAttribute, pBuffer, nSize);
 }
 
 }  // namespace

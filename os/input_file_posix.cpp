@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "os/input_file.h"
+#include "os/path.h"
 
 // Linux looks a file up without opening it (O_PATH) and then opens what it
 // found (/proc/self/fd). Other systems (FreeBSD has O_PATH, but no such
@@ -63,8 +64,7 @@ constexpr int kLookUps = 5;
 int ReopenForReading(int nPathFd, const char* lpszFile, const struct stat& info) {
   // Through /proc the very file that was looked at is opened, whatever
   // happened to its name since.
-  const std::string strLink = "/proc/self/fd/" + std::to_string(nPathFd);
-  const int nFd = OpenWithoutWaiting(strLink.c_str());
+  const int nFd = OpenWithoutWaiting(ProcFdPath(nPathFd).c_str());
   if (nFd >= 0 || errno != ENOENT) return nFd;
   // Without /proc the name is opened again; it must still be the file that
   // was looked at.
