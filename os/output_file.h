@@ -91,13 +91,18 @@ class COutputFile {
   std::string m_strNotice;  // What a signal that cannot remove the temporary file says.
   CFileSizeSignalIgnored m_sizeSignalIgnored;
 
+  // Returns the path of strEntry, an entry of the output's directory, as a
+  // message shows it.
+  std::string PathInDirectory(const std::string& strEntry) const;
+
   // Makes the named temporary file, for an output that asks for nAskedMode
   // when new. REQUIRES: Create has opened the directory and no file yet.
   CStatus CreateNamed(unsigned nAskedMode);
 
-  // Gives the file without a name at nFd the name pszName in the directory,
-  // as linkat does.
-  int LinkUnnamed(int nFd, const char* pszName) const;
+  // Gives the file without a name the name pszName in the directory, in the
+  // way m_eLink says, as linkat does.
+  // REQUIRES: m_eLink is not kNamed.
+  int LinkUnnamed(const char* pszName) const;
 
   // Puts the named temporary file in place as pszName, with its final mode.
   CStatus RenameIntoPlace(const char* pszName);

@@ -144,9 +144,6 @@ int OpenNamedTemp(int nDirFd, unsigned nMode, std::string* pstrTemp) {
 int OpenUnnamed(int nDirFd, unsigned nMode) {
   return openat(nDirFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, nMode);
 }
-
-// The /proc entry through which the file open at nFd can be linked.
-std::string ProcFdPath(int nFd) { return "/proc/self/fd/" + std::to_string(nFd); }
 #endif
 
 }  // namespace
@@ -188,15 +185,11 @@ CStatus COutputFile::Create(const char* lpszFile, const CInputFile& source) {
     // A link named "." can only fail, with EEXIST once the file has passed
     // the checks on what may be linked: so each way of linking is tried
     // before any work is done, and without making a name.
-    if (linkat(m_nFd, "", m_nDirFd, ".", AT_EMPTY_PATH) != 0 && errno == EEXIST) {
-      m_eLink = ELink::kEmptyPath;
-      return {};
+    for (ELink eLink : {ELink::kEmptyPath, ELink::kProcFd}) {
+      m_eLink = eLink;
+      if (LinkUnnamed(".") != 0 && errno == EEXIST) return {};
     }
-    if (linkat(AT_FDCWD, ProcFdPath(m_nFd).c_str(), m_nDirFd, ".", AT_SYMLINK_FOLLOW) != 0 &&
-        errno == EEXIST) {
-      m_eLink = ELink::kProcFd;
-      return {};
-    }
+    m_eLink = ELink::kNamed;
     close(m_nFd);
     m_nFd = -1;
   }
@@ -208,7 +201,6 @@ CStatus COutputFile::CreateNamed(unsigned nAskedMode) {
   // Putting a named file in place takes its name out of the directory,
   // which an append-only one forbids.
   if (IsSealed(m_nDirFd, "")) return CStatus::FromErrno(m_strName, EPERM);
-  const std::string strDir = m_strName.substr(0, FinalComponentStart(m_strName));
   CSignalHold hold;
   // The mode a new file gets here is the system's own answer, after the
   // umask or a default access control list: an empty file is made to ask,
@@ -220,7 +212,7 @@ CStatus COutputFile::CreateNamed(unsigned nAskedMode) {
   const int nStatErrno = fstat(nProbeFd, &probe) == 0 ? 0 : errno;
   close(nProbeFd);
   if (unlinkat(m_nDirFd, strProbe.c_str(), 0) != 0) {
-    return CStatus::FromErrno(m_strName, errno).LeftBehind(strDir + strProbe);
+    return CStatus::FromErrno(m_strName, errno).LeftBehind(PathInDirectory(strProbe));
   }
   if (nStatErrno != 0) return CStatus::FromErrno(m_strName, nStatErrno);
   m_nNewMode = probe.st_mode & 0777;
@@ -305,19 +297,19 @@ CStatus COutputFile::RenameIntoPlace(const char* pszName) {
 }
 
 #ifdef ROTFILE_UNNAMED_FILES
-int COutputFile::LinkUnnamed(int nFd, const char* pszName) const {
-  if (m_eLink == ELink::kEmptyPath) return linkat(nFd, "", m_nDirFd, pszName, AT_EMPTY_PATH);
-  return linkat(AT_FDCWD, ProcFdPath(nFd).c_str(), m_nDirFd, pszName, AT_SYMLINK_FOLLOW);
+int COutputFile::LinkUnnamed(const char* pszName) const {
+  if (m_eLink == ELink::kEmptyPath) return linkat(m_nFd, "", m_nDirFd, pszName, AT_EMPTY_PATH);
+  return linkat(AT_FDCWD, ProcFdPath(m_nFd).c_str(), m_nDirFd, pszName, AT_SYMLINK_FOLLOW);
 }
 
 CStatus COutputFile::LinkIntoPlace(const char* pszName) {
-  if (LinkUnnamed(m_nFd, pszName) == 0) return {};
+  if (LinkUnnamed(pszName) == 0) return {};
   if (errno != EEXIST) return CStatus::FromErrno(m_strName, errno);
   // A file is there: the output takes a temporary name, which replaces it at
   // once. Only a process killed between the two calls leaves that name.
   std::string strTemp;
-  if (WithFreshTempName(&strTemp,
-                        [this](const char* pszTemp) { return LinkUnnamed(m_nFd, pszTemp); }) != 0) {
+  const auto linkAs = [this](const char* pszTemp) { return LinkUnnamed(pszTemp); };
+  if (WithFreshTempName(&strTemp, linkAs) != 0) {
     return CStatus::FromErrno(m_strName, errno);
   }
   m_strTempName = std::move(strTemp);
@@ -334,8 +326,10 @@ CStatus COutputFile::Abandon(const CStatus& failure) {
   return Discard() ? failure : failure.LeftBehind(strTemp);
 }
 
-std::string COutputFile::TempPath() const {
-  return m_strName.substr(0, FinalComponentStart(m_strName)) + m_strTempName;
+std::string COutputFile::TempPath() const { return PathInDirectory(m_strTempName); }
+
+std::string COutputFile::PathInDirectory(const std::string& strEntry) const {
+  return m_strName.substr(0, FinalComponentStart(m_strName)) + strEntry;
 }
 
 bool COutputFile::Discard() {
