@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "cipher/text_reader.h"
+
 // The same pass as SSE2's, a 16-byte block at a time: a block without a CR
 // or a Ctrl-Z is only converted and stored, and each CR LF pair in a block
 // moves the bytes after its CR one place down, taken from the input one byte
@@ -40,7 +42,7 @@ STextPass PassNeon(const SByteRule& rule, const char* pIn, const char* pEnd, cha
                                vdupq_n_u8(rule.nWrap)};
   const uint8x16_t cr = vdupq_n_u8('\r');
   const uint8x16_t lf = vdupq_n_u8('\n');
-  const uint8x16_t end = vdupq_n_u8('\x1a');
+  const uint8x16_t end = vdupq_n_u8(CTextReader::kEndOfText);
   for (; pEnd - pIn >= 32; pIn += 16) {
     uint8x16_t block = vld1q_u8(Bytes(pIn));
     const uint8x16_t isCr = vceqq_u8(block, cr);

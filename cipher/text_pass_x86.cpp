@@ -3,6 +3,8 @@
 #ifdef ROTFILE_PASS_X86
 #include <immintrin.h>
 
+#include "cipher/text_reader.h"
+
 // The SSE2 and AVX2 passes take the text a block of 16 or 32 bytes at a
 // time. A block without a CR or a Ctrl-Z is only converted and stored. In a
 // block with a CR, each CR LF pair moves the bytes after its CR one place
@@ -23,7 +25,7 @@ namespace {
 
 constexpr char kCr = '\r';
 constexpr char kLf = '\n';
-constexpr char kEndOfText = '\x1a';
+constexpr char kEndOfText = CTextReader::kEndOfText;
 
 // The rule as 16-byte vectors, with the wrap as its difference to the raise.
 struct SRuleSse2 {
