@@ -81,9 +81,7 @@ inline bool HideProc() {
          mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
          mount("none", "/proc", "tmpfs", 0, nullptr) == 0;
 }
-#endif
 
-#ifdef __linux__
 // Whether /proc can be hidden here from a program that does without it:
 // that takes root and a root directory that is a mount point (a plain chroot
 // has none); the sanitizers' runtime reads /proc.
