@@ -1,5 +1,6 @@
 #include "os/status.h"
 
+#include <cerrno>
 #include <cstring>
 
 #include "os/quoted_name.h"
@@ -28,7 +29,9 @@ CStatus CStatus::FromErrno(std::string_view strFile, int nErrno) {
 #else
   const char* pszText = ErrorText(strerror_r(nErrno, szBuffer, sizeof szBuffer), szBuffer);
 #endif
-  return Failure(strFile, pszText);
+  CStatus status = Failure(strFile, pszText);
+  status.m_bMissingFile = nErrno == ENOENT;
+  return status;
 }
 
 CStatus CStatus::Failure(std::string_view strFile, std::string_view strReason) {
@@ -39,15 +42,25 @@ CStatus CStatus::Failure(std::string_view strFile, std::string_view strReason) {
   return status;
 }
 
-// A file the user did not ask for must never stay unnoticed: the message
-// names it, so that it can be found and removed.
-CStatus CStatus::LeftBehind(std::string_view strTempFile) const {
-  CStatus status = *this;
-  status.m_strReason += " (left " + QuotedName(strTempFile) + " behind)";
+CStatus CStatus::Warning(std::string_view strFile, std::string_view strWarning) {
+  CStatus status = Failure(strFile, strWarning);
+  status.m_bWarning = true;
   return status;
 }
 
+CStatus CStatus::WithNote(std::string_view strNote) const {
+  CStatus status = *this;
+  status.m_strReason.append(" (").append(strNote).append(")");
+  return status;
+}
+
+// A file the user did not ask for must never stay unnoticed: the message
+// names it, so that it can be found and removed.
+CStatus CStatus::LeftBehind(std::string_view strTempFile) const {
+  return WithNote("left " + QuotedName(strTempFile) + " behind");
+}
+
 std::string CStatus::Message() const {
-  if (IsOk()) return {};
-  return QuotedName(m_strFile) + ": " + m_strReason;
+  if (m_strReason.empty()) return {};
+  return QuotedName(m_strFile) + (m_bWarning ? ": warning: " : ": ") + m_strReason;
 }

@@ -21,5 +21,8 @@ CStatus CStatus::FromWindowsError(std::string_view strFile, unsigned long nError
                                 strReason.back() == ' ' || strReason.back() == '.')) {
     strReason.pop_back();
   }
-  return Failure(strFile, strReason);
+  CStatus status = Failure(strFile, strReason);
+  status.m_bMissingFile = nError == ERROR_FILE_NOT_FOUND || nError == ERROR_PATH_NOT_FOUND ||
+                          nError == ERROR_INVALID_NAME;
+  return status;
 }
