@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <new>
+#include <string>
 #include <string_view>
 #include <system_error>
 
@@ -24,6 +25,15 @@ bool NamesEncryptedFile(std::string_view strFile) {
   if (strFile.size() < strExtension.size()) return false;
   return std::ranges::equal(strFile.substr(strFile.size() - strExtension.size()), strExtension,
                             [](char a, char b) { return LowerAscii(a) == LowerAscii(b); });
+}
+
+// Whether strFile reads as an option to a user who expects one: it begins
+// with '-', or, on Windows, with '/'.
+bool LooksLikeOption(std::string_view strFile) {
+#ifdef _WIN32
+  if (strFile.starts_with('/')) return true;
+#endif
+  return strFile.starts_with('-');
 }
 
 }  // namespace
@@ -56,9 +66,14 @@ int RotfileMain(int argc, const char* const* argv, std::ostream& out, std::ostre
     // A mutex or condition variable the system could not provide.
     status = CStatus::Failure(lpszFile, error.code().message());
   }
-  if (!status.IsOk()) {
-    err << "rotfile: " << status.Message() << std::endl;
-    return kExitFailure;
+  // A file really named "--help" is converted like any other; only when no
+  // such file is there does the user learn that rotfile has no options.
+  if (status.IsMissingFile() && status.File() == lpszFile && LooksLikeOption(lpszFile)) {
+    status = status.WithNote("rotfile " ROTFILE_VERSION
+                             " takes no options; run it without arguments for its usage");
   }
-  return kExitSuccess;
+  if (const std::string strMessage = status.Message(); !strMessage.empty()) {
+    err << "rotfile: " << strMessage << std::endl;
+  }
+  return status.IsOk() ? kExitSuccess : kExitFailure;
 }

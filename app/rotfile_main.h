@@ -8,8 +8,8 @@
 // out and failures to err; returns the exit status.
 // With no argument it prints the usage text; with one it decrypts a file
 // whose name ends in ".qzv" (any case) into "._zv" and encrypts any other
-// file into ".qzv"; with more it does nothing. Exit status 0 on success and
-// 1 on failure.
+// file into ".qzv"; with more it does nothing. Exit status 0 on success, a
+// warning written to err included, and 1 on failure.
 int RotfileMain(int argc, const char* const* argv, std::ostream& out, std::ostream& err);
 
 #endif  // ROTFILE_APP_ROTFILE_MAIN_H_

@@ -3,10 +3,12 @@
 
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 
 #include "cipher/kernel.h"
+#include "cipher/text_reader.h"
 #include "os/status.h"
 
 // Extension of an encrypted file, dot included.
@@ -52,14 +54,20 @@ class CTextCipher {
   // the converted text to write piece by piece. Stops at the first failure.
   // read is called one call at a time: on the calling thread until it fills a
   // whole chunk, then on a second thread, up to two chunks ahead of write,
-  // when one can start. write is called on the calling thread.
-  CStatus ConvertStream(const ChunkReader& read, const TextWriter& write) const;
+  // when one can start. write is called on the calling thread. A text that
+  // ends at a Ctrl-Z is followed by reading the rest of the input; where
+  // it was cut, if anything but Ctrl-Z follows, is stored in *pCut when
+  // pCut is given.
+  CStatus ConvertStream(const ChunkReader& read, const TextWriter& write,
+                        std::optional<STextCut>* pCut = nullptr) const;
 
-  // Reads lpszInFile as text and stores its conversion in *pstrText.
+  // Reads lpszInFile as text and stores its conversion in *pstrText; warns
+  // when the text ends at a Ctrl-Z that anything but Ctrl-Z follows.
   CStatus ConvertFileText(const char* lpszInFile, std::string* pstrText) const;
 
   // Converts the file lpszInFile into lpszOutFile, which is replaced only when
-  // the conversion is complete; on failure it keeps what it had.
+  // the conversion is complete; on failure it keeps what it had. Warns as
+  // ConvertFileText does.
   CStatus EncodeFile(const char* lpszInFile, const char* lpszOutFile) const;
 
   // Does what EncodeFile does: the conversion is its own inverse.

@@ -1,3 +1,7 @@
+#include <cstdint>
+#include <optional>
+#include <string>
+
 #include "cipher/output_name.h"
 #include "cipher/text_cipher.h"
 #include "os/input_file.h"
@@ -11,16 +15,45 @@ CTextCipher::ChunkReader ReadFrom(CInputFile& input) {
   };
 }
 
+// Returns n with its digits in groups of three, as "147,687".
+std::string GroupedDigits(std::uint64_t n) {
+  const std::string strDigits = std::to_string(n);
+  std::string strGrouped;
+  for (std::size_t i = 0; i < strDigits.size(); ++i) {
+    if (i > 0 && (strDigits.size() - i) % 3 == 0) strGrouped += ',';
+    strGrouped += strDigits[i];
+  }
+  return strGrouped;
+}
+
+// Returns the warning that the text of strInFile was cut, if it was. A
+// binary or UTF-16 file meets a Ctrl-Z byte early, and whoever deletes it
+// after converting it would lose all that follows: so the user is told
+// where, counted from 1 as cmp counts, and how much.
+CStatus CutWarning(const std::string& strInFile, const std::optional<STextCut>& cut) {
+  if (!cut) return {};
+  const bool bOne = cut->nAfter == 1;
+  return CStatus::Warning(strInFile, "the text ends at a Ctrl-Z at byte " +
+                                         GroupedDigits(cut->nAt + 1) + "; the " +
+                                         GroupedDigits(cut->nAfter) + (bOne ? " byte" : " bytes") +
+                                         " after it " + (bOne ? "was" : "were") + " not converted");
+}
+
 }  // namespace
 
 CStatus CTextCipher::ConvertFileText(const char* lpszInFile, std::string* pstrText) const {
   CInputFile input;
   if (CStatus status = input.Open(lpszInFile); !status.IsOk()) return status;
   pstrText->clear();
-  return ConvertStream(ReadFrom(input), [&](std::span<const char> text) {
-    pstrText->append(text.data(), text.size());
-    return CStatus();
-  });
+  std::optional<STextCut> cut;
+  CStatus status = ConvertStream(
+      ReadFrom(input),
+      [&](std::span<const char> text) {
+        pstrText->append(text.data(), text.size());
+        return CStatus();
+      },
+      &cut);
+  return status.IsOk() ? CutWarning(input.Name(), cut) : status;
 }
 
 CStatus CTextCipher::EncodeFile(const char* lpszInFile, const char* lpszOutFile) const {
@@ -30,10 +63,13 @@ CStatus CTextCipher::EncodeFile(const char* lpszInFile, const char* lpszOutFile)
   if (CStatus status = input.Open(lpszInFile); !status.IsOk()) return status;
   COutputFile output;
   if (CStatus status = output.Create(lpszOutFile, input); !status.IsOk()) return status;
-  CStatus status = ConvertStream(ReadFrom(input), [&](std::span<const char> text) {
-    return output.Write(text.data(), text.size());
-  });
-  return status.IsOk() ? output.Commit() : output.Abandon(status);
+  std::optional<STextCut> cut;
+  CStatus status = ConvertStream(
+      ReadFrom(input),
+      [&](std::span<const char> text) { return output.Write(text.data(), text.size()); }, &cut);
+  if (!status.IsOk()) return output.Abandon(status);
+  if (status = output.Commit(); !status.IsOk()) return status;
+  return CutWarning(input.Name(), cut);
 }
 
 CStatus CTextCipher::DecodeFile(const char* lpszInFile, const char* lpszOutFile) const {

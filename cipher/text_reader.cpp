@@ -1,5 +1,7 @@
 #include "cipher/text_reader.h"
 
+#include <algorithm>
+
 #include "cipher/text_pass.h"
 
 namespace {
@@ -54,7 +56,9 @@ std::span<char> CTextReader::Take(char* pChunk, std::size_t nSize) {
   for (; pIn < pEnd; ++pIn) {
     if (*pIn == kEndOfText) {
       m_bAtEnd = true;
-      break;
+      m_cut.nAt = m_nTaken + static_cast<std::uint64_t>(pIn - pChunk);
+      TakeAfterEnd(pIn + 1, static_cast<std::size_t>(pEnd - pIn - 1));
+      return {pText, pOut};
     }
     if (*pIn == '\r') {
       // Whether a CR at the end is lone depends on the next chunk.
@@ -66,7 +70,23 @@ std::span<char> CTextReader::Take(char* pChunk, std::size_t nSize) {
     }
     *pOut++ = m_converted[static_cast<unsigned char>(*pIn)];
   }
+  m_nTaken += nSize;
   return {pText, pOut};
+}
+
+// Padding of Ctrl-Z after the first, as old editors wrote to fill the last
+// record, is the ordinary end of a text file; anything else after the end is
+// data the user may not know was left out, and is only counted.
+void CTextReader::TakeAfterEnd(const char* pBytes, std::size_t nSize) {
+  m_cut.nAfter += nSize;
+  if (!m_bTextFollows) {
+    m_bTextFollows = std::any_of(pBytes, pBytes + nSize, [](char ch) { return ch != kEndOfText; });
+  }
+}
+
+std::optional<STextCut> CTextReader::Cut() const {
+  if (!m_bTextFollows) return std::nullopt;
+  return m_cut;
 }
 
 std::span<char> CTextReader::Finish(char* pBuffer) {

@@ -3,10 +3,19 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <span>
 
 #include "cipher/byte_rule.h"
 #include "cipher/kernel.h"
+
+// Where a text that ends at a Ctrl-Z was cut from the rest of its input.
+struct STextCut {
+  std::uint64_t nAt = 0;     // The Ctrl-Z's place among the raw bytes, counted from 0.
+  std::uint64_t nAfter = 0;  // How many raw bytes follow it.
+  bool operator==(const STextCut&) const = default;
+};
 
 // Turns the raw bytes of a file, handed over in chunks of any size, into the
 // text that reading the file in text mode delivers, converted: each CR LF
@@ -41,12 +50,24 @@ class CTextReader {
   // Returns true once a Ctrl-Z has been taken: later bytes are not text.
   bool AtEnd() const { return m_bAtEnd; }
 
+  // Counts the next nSize raw bytes at pBytes, which follow the end of the
+  // text and are not converted.
+  // REQUIRES: AtEnd().
+  void TakeAfterEnd(const char* pBytes, std::size_t nSize);
+
+  // Returns where the text was cut, once it has ended at a Ctrl-Z that a byte
+  // other than Ctrl-Z follows in the raw bytes taken; nothing otherwise.
+  std::optional<STextCut> Cut() const;
+
  private:
   SByteRule m_rule;
   std::array<char, 256> m_converted;  // Each byte's conversion, by its unsigned value.
   EKernel m_eKernel;
   bool m_bHoldingCr = false;
   bool m_bAtEnd = false;
+  std::uint64_t m_nTaken = 0;   // The raw bytes taken before the end.
+  STextCut m_cut;               // Where the text ended, once it has.
+  bool m_bTextFollows = false;  // A byte other than Ctrl-Z follows the end.
 };
 
 #endif  // ROTFILE_CIPHER_TEXT_READER_H_

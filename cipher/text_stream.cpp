@@ -4,6 +4,7 @@
 #include <exception>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <thread>
 
@@ -162,6 +163,20 @@ void FillSlot(const CTextCipher::ChunkReader& read, CTextReader& reader, SSlot& 
   }
 }
 
+// Reads the raw bytes that follow the end of the text, to the end of the
+// input, into the chunk buffer pBuffer, and counts them.
+CStatus ReadPastEnd(const CTextCipher::ChunkReader& read, CTextReader& reader, char* pBuffer) {
+  char* const pChunk = ChunkIn(pBuffer);
+  for (;;) {
+    std::size_t nRead = 0;
+    if (CStatus status = read(pChunk, CTextCipher::kChunkSize, &nRead); !status.IsOk()) {
+      return status;
+    }
+    if (nRead == 0) return {};
+    reader.TakeAfterEnd(pChunk, nRead);
+  }
+}
+
 }  // namespace
 
 // The file is streamed in fixed chunks rather than read whole, so memory
@@ -184,7 +199,13 @@ void FillSlot(const CTextCipher::ChunkReader& read, CTextReader& reader, SSlot& 
 // rather than semaphores: the Windows build's semaphores (MinGW-w64's C++
 // library, run under Wine) were seen to miss a wake-up and hang for good, and
 // a chunk's handover costs nothing next to its copy.
-CStatus CTextCipher::ConvertStream(const ChunkReader& read, const TextWriter& write) const {
+//
+// A text that ends at a Ctrl-Z is written out first; only then is the rest
+// of the input read, on this thread, to learn whether anything but more
+// Ctrl-Z follows, and how much. Text files that end at their last byte pay
+// nothing for it, and those with a Ctrl-Z one read that finds the end.
+CStatus CTextCipher::ConvertStream(const ChunkReader& read, const TextWriter& write,
+                                   std::optional<STextCut>* pCut) const {
   SSlot slots[2];
   slots[0].pBuffer = NewChunkBuffer();
   CTextReader reader(MakeByteRule(m_nBase, m_nWidth, m_nShift), m_eKernel);
@@ -220,7 +241,13 @@ CStatus CTextCipher::ConvertStream(const ChunkReader& read, const TextWriter& wr
     if (CStatus status = slot.text.empty() ? CStatus() : write(slot.text); !status.IsOk()) {
       return status;
     }
-    if (slot.bLast) return {};
+    if (slot.bLast) {
+      // The second thread has handed over its last slot and touches
+      // nothing more.
+      CStatus status = reader.AtEnd() ? ReadPastEnd(read, reader, slot.pBuffer.get()) : CStatus();
+      if (pCut != nullptr) *pCut = reader.Cut();
+      return status;
+    }
     handover.Count(-1);
     // On its own this thread reuses the one buffer.
     if (producer.IsRunning()) i ^= 1;

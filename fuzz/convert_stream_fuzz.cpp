@@ -20,8 +20,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSi
 
   std::string strExpected = ReadAsText(raw);
   for (char& ch : strExpected) ch = ReferenceConvert(ch);
-  // The generic kernel gives the plain reading's text, and every other
-  // kernel this processor has gives the generic one's.
+  strExpected += CutNote(raw);
+  // The generic kernel gives the plain reading's text and cut, and every
+  // other kernel this processor has gives the generic one's.
   const std::string strGeneric = ConvertInReads(raw, {reads, nPlan}, EKernel::kGeneric);
   if (strGeneric != strExpected) std::abort();
   for (EKernel eKernel : SupportedKernels().subspan(1)) {

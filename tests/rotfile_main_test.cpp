@@ -112,8 +112,9 @@ const std::string kDeepOutput = kDeepDir + "a.qzv";
 struct SCase {
   std::vector<const char*> args;
   SRun expected;
-  const char* pszOut = nullptr;  // The file written, if any: the args hold "abc\r\nabc".
+  const char* pszOut = nullptr;  // The file written, if any: "234\n234".
   bool bBrokenStdout = false;
+  std::string strIn = "abc\r\nabc";  // What the args hold when a file is written.
 };
 
 // Runs the command for each case in a directory that holds every kind of
@@ -166,7 +167,7 @@ void ExpectRuns(std::initializer_list<SCase> cases) {
     const rlimit small = {4096, saved.rlim_max};
 #endif
     if (c.pszOut != nullptr || c.args.size() > 1) {
-      for (const char* pszArg : c.args) WriteFile(Utf8Path(pszArg), "abc\r\nabc");
+      for (const char* pszArg : c.args) WriteFile(Utf8Path(pszArg), c.strIn);
     }
     auto expected = Snapshot();
     if (c.pszOut != nullptr) expected[Utf8Name(Utf8Path(c.pszOut).lexically_normal())] = "234\n234";
@@ -196,6 +197,14 @@ TEST(RotfileMainTest, TheArgumentsDecideWhatIsDone) {
       {{"notes.qzvx"}, kDone, "notes.qzv"},     {{"notes._zv"}, kDone, "notes.qzv"},
       {{"x.qzv.txt"}, kDone, "x.qzv.qzv"},      {{"-n"}, kDone, "-n.qzv"},
       {{"dir.qzv/x"}, kDone, "dir.qzv/x.qzv"},
+      // clang-format on
+      // What follows a Ctrl-Z is not converted, but the user is told.
+      {{"cut.txt"},
+       {0, "",
+        "rotfile: cut.txt: warning: the text ends at a Ctrl-Z at byte 9; the 1,233 bytes after it "
+        "were not converted\n"},
+       "cut.qzv", false, "abc\r\nabc\x1a" + std::string(1233, 'z')},
+      // clang-format off
 #ifndef _WIN32
       {{"dirlink.txt"}, kDone, "dirlink.qzv"},
       {{kDeepInput.c_str()}, kDone, kDeepOutput.c_str()},
@@ -212,23 +221,31 @@ TEST(RotfileMainTest, TheArgumentsDecideWhatIsDone) {
 // is built from the error code the failure must carry.
 SRun Failure(const std::string& strMessage) { return {1, "", "rotfile: " + strMessage + "\n"}; }
 #ifdef _WIN32
-SRun Failure(const std::string& strShownName, unsigned long nError) {
+SRun Failure(const std::string& strShownName, unsigned long nError,
+             const std::string& strNote = "") {
   // The message of a one-letter name, which shows as itself, less that name.
-  return Failure(strShownName + CStatus::FromWindowsError("x", nError).Message().substr(1));
+  return Failure(strShownName + CStatus::FromWindowsError("x", nError).Message().substr(1) +
+                 strNote);
 }
 #endif
-SRun NoSuchFile(const std::string& strName) {
+SRun NoSuchFile(const std::string& strName, const std::string& strNote = "") {
 #ifdef _WIN32
-  return Failure(strName, ERROR_FILE_NOT_FOUND);
+  return Failure(strName, ERROR_FILE_NOT_FOUND, strNote);
 #else
-  return Failure(strName + ": No such file or directory");
+  return Failure(strName + ": No such file or directory" + strNote);
 #endif
 }
+
+// What a missing file whose name looks like an option adds to the message.
+const std::string kNoOptions =
+    " (rotfile " ROTFILE_VERSION " takes no options; run it without arguments for its usage)";
 
 TEST(RotfileMainTest, FailuresReportTheFileAndLeaveTheDirectoryAsItWas) {
   ExpectRuns({
       {{"h.txt"}, Failure("h.qzv: is the same file as h.txt")},
+      {{"--help"}, NoSuchFile("--help", kNoOptions)},
 #ifdef _WIN32
+      {{"/?"}, Failure("/?", ERROR_INVALID_NAME, kNoOptions)},
       {{""}, Failure("''", ERROR_PATH_NOT_FOUND)},
       {{"dir.qzv"}, Failure("dir.qzv: is a directory")},
       {{"NUL"}, Failure("NUL: not a regular file")},

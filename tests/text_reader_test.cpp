@@ -30,9 +30,9 @@ namespace {
 
 constexpr std::size_t kChunk = CTextCipher::kChunkSize;
 
-// The conversion of the file strRaw, its text found the plain way.
+// The conversion of the file strRaw and its cut, found the plain way.
 std::string Expected(const std::string& strRaw) {
-  return CTextCipher().ConvertText(ReadAsText(strRaw));
+  return CTextCipher().ConvertText(ReadAsText(strRaw)) + CutNote(strRaw);
 }
 
 TEST(TextReaderTest, GivesTheSameTextWhereverTheChunkEdgesFall) {
@@ -44,10 +44,13 @@ TEST(TextReaderTest, GivesTheSameTextWhereverTheChunkEdgesFall) {
   std::string strPairs;
   for (int i = 0; i < 34; ++i) strPairs += "\r\n";
   const std::string kInputs[] = {"", "\r", "\r\n", "\r\r\n", "\n\r", "a\rb", "\x1a", "\r\x1a\n",
-                                 "ab\x1azz", std::string("\0\r\0\n", 4),
+                                 "ab\x1azz", "\x1a\x1a\x1a", "a\x1a\x1a\x1az\x1a",
+                                 std::string("\0\r\0\n", 4),
                                  strLong + strPairs + std::string(70, 'q') + strLong,
                                  // A Ctrl-Z after whole blocks, with a CR before it.
-                                 std::string(40, 'q') + strLong + strLong + "\r\x1a\n" + strLong};
+                                 std::string(40, 'q') + strLong + strLong + "\r\x1a\n" + strLong,
+                                 // One in the upper half of a block, in a step with no CR.
+                                 std::string(20, 'q') + "\x1a" + std::string(120, 'z')};
   for (EKernel eKernel : SupportedKernels()) {
     for (const std::string& strRaw : kInputs) {
       // A first read of nFirst bytes and one for the rest; for nFirst 0, one byte a read.

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -20,6 +21,20 @@ inline std::string ReadAsText(std::string_view raw) {
   return strText;
 }
 
+// How a stream's cut is noted after its text: " [cut at N, M after]" where
+// the text ends at a Ctrl-Z at N that anything but Ctrl-Z follows.
+inline std::string CutNote(const std::optional<STextCut>& cut) {
+  if (!cut) return {};
+  return " [cut at " + std::to_string(cut->nAt) + ", " + std::to_string(cut->nAfter) + " after]";
+}
+
+// The note of raw's cut, found the plain way.
+inline std::string CutNote(std::string_view raw) {
+  const std::size_t nAt = raw.find('\x1a');
+  if (raw.find_first_not_of('\x1a', nAt) == std::string_view::npos) return {};
+  return CutNote(STextCut{nAt, raw.size() - nAt - 1});
+}
+
 // The conversion of one byte, step by step as documented: the byte as a
 // signed code, left alone outside the window, moved up by half the width in
 // the window's lower half and wrapped around in its upper half. The default
@@ -34,13 +49,14 @@ inline char ReferenceConvert(char chByte, int nBase = 31, int nWidth = 94) {
 // Converts raw with eKernel through CTextCipher::ConvertStream as if it were
 // a file whose reads deliver at most reads[0], reads[1], ... bytes in turn,
 // over again from the start (as many as asked when reads is empty), so the
-// caller chooses where the chunk edges fall. Returns the converted text, or
-// the message of the failure when the stream fails.
+// caller chooses where the chunk edges fall. Returns the converted text and
+// its CutNote, or the message of the failure when the stream fails.
 inline std::string ConvertInReads(std::string_view raw, std::span<const std::size_t> reads,
                                   EKernel eKernel) {
   std::size_t nPos = 0;
   std::size_t nReads = 0;
   std::string strOut;
+  std::optional<STextCut> cut;
   const CStatus status = CTextCipher().SetKernel(eKernel).ConvertStream(
       [&](char* pBuffer, std::size_t nMax, std::size_t* pnRead) {
         if (!reads.empty()) nMax = std::min(nMax, reads[nReads++ % reads.size()]);
@@ -52,8 +68,9 @@ inline std::string ConvertInReads(std::string_view raw, std::span<const std::siz
       [&](std::span<const char> text) {
         strOut.append(text.begin(), text.end());
         return CStatus();
-      });
-  return status.IsOk() ? strOut : "stream failed: " + status.Message();
+      },
+      &cut);
+  return status.IsOk() ? strOut + CutNote(cut) : "stream failed: " + status.Message();
 }
 
 #endif  // ROTFILE_TESTS_TEXT_REFERENCE_H_
