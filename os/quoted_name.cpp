@@ -24,10 +24,12 @@ struct SPrintable {
 };
 
 // Returns the printable character at strName[i]: printable ASCII, or a valid
-// UTF-8 sequence for a character that is neither a C1 control nor unseen. A
-// character is unseen when it shows nothing of itself (a format character,
-// a variation selector, a filler, a character Unicode tells fonts to leave
-// out) or breaks the line: a name made with one could look like another.
+// UTF-8 sequence for a character that is neither a C1 control nor unseen,
+// nor a combining mark at the start. A character is unseen when it shows
+// nothing of itself (a format character, a variation selector, a filler, a
+// character Unicode tells fonts to leave out, a noncharacter) or breaks the
+// line: a name made with one could look like another. A combining mark at
+// the start would land on the blank before the name, or on the quote.
 SPrintable PrintableAt(std::string_view strName, std::size_t i) {
   const auto nLead = static_cast<unsigned char>(strName[i]);
   if (nLead < 0x80) return nLead >= 0x20 && nLead != 0x7F ? SPrintable{nLead, 1} : SPrintable{};
@@ -46,22 +48,31 @@ SPrintable PrintableAt(std::string_view strName, std::size_t i) {
     if ((nNext & 0xC0) != 0x80) return {};
     chCode = chCode << 6 | (nNext & 0x3F);
   }
-  return IsIn(kUnseenRanges, chCode) ? SPrintable{} : SPrintable{chCode, nLength};
+  if (IsIn(kUnseenRanges, chCode) || (i == 0 && IsIn(kCombiningRanges, chCode))) return {};
+  return {chCode, nLength};
 }
 
-// Returns whether every character of strName prints and nothing at either
-// end is white space, which the end of a message or its ": " would hide.
+// U+2800 BRAILLE PATTERN BLANK is no white space, but looks like one.
+constexpr char32_t kBrailleBlank = 0x2800;
+
+// Whether chCode shows as blank space.
+bool IsBlank(char32_t chCode) { return chCode == kBrailleBlank || IsIn(kWhiteSpaceRanges, chCode); }
+
+// Returns whether every character of strName prints, nothing at either end
+// shows as blank space, which the end of a message or its ": " would hide,
+// and the name holds no ': else it could be read as the quoted form of
+// another name ($'a\nb' as a line break, '' as the empty name).
 bool ShowsItself(std::string_view strName) {
   char32_t chFirst = 0;
   char32_t chLast = 0;
   for (std::size_t i = 0; i < strName.size();) {
     const SPrintable printable = PrintableAt(strName, i);
-    if (printable.nLength == 0) return false;
+    if (printable.nLength == 0 || printable.chCode == '\'') return false;
     if (i == 0) chFirst = printable.chCode;
     chLast = printable.chCode;
     i += printable.nLength;
   }
-  return !IsIn(kWhiteSpaceRanges, chFirst) && !IsIn(kWhiteSpaceRanges, chLast);
+  return !IsBlank(chFirst) && !IsBlank(chLast);
 }
 
 }  // namespace

@@ -203,8 +203,10 @@ TEST(RotfileMainTest, TheArgumentsDecideWhatIsDone) {
        {0, "",
         "rotfile: cut.txt: warning: the text ends at a Ctrl-Z at byte 9; the 1,233 bytes after it "
         "were not converted\n"},
-       "cut.qzv", false, "abc\r\nabc\x1a" + std::string(1233, 'z')},
-      // clang-format off
+       "cut.qzv",
+       false,
+       "abc\r\nabc\x1a" + std::string(1233, 'z')},
+  // clang-format off
 #ifndef _WIN32
       {{"dirlink.txt"}, kDone, "dirlink.qzv"},
       {{kDeepInput.c_str()}, kDone, kDeepOutput.c_str()},
@@ -292,6 +294,20 @@ TEST(RotfileMainTest, FailuresReportTheFileAndLeaveTheDirectoryAsItWas) {
       // before ": "; quoted, it stays as it is.
       {{" a.txt"}, Failure("$' a.txt': No such file or directory")},
       {{"n.txt\xe3\x80\x80"}, Failure("$'n.txt\xe3\x80\x80': No such file or directory")},
+      {{"n\xc2\xa0"}, Failure("$'n\xc2\xa0': No such file or directory")},
+      {{"\xe2\xa0\x80n"}, Failure("$'\xe2\xa0\x80n': No such file or directory")},
+      // A mark that would land on the blank before the name, a noncharacter, a
+      // surrogate (which UTF-8 cannot hold) are written in octal.
+      {{"\xcc\x81"
+        "e\xcc\x81"},
+       Failure("$'\\314\\201e\xcc\x81': No such file or directory")},
+      {{"a\xef\xb7\x90"
+        "b\xef\xbf\xbe"},
+       Failure("$'a\\357\\267\\220b\\357\\277\\276': No such file or directory")},
+      {{"\xed\xa0\x80x"}, Failure("$'\\355\\240\\200x': No such file or directory")},
+      // A name that reads as the quoted form of another is quoted itself.
+      {{"$'a\\nb'"}, Failure("$'$\\'a\\\\nb\\'': No such file or directory")},
+      {{"''"}, Failure("$'\\'\\'': No such file or directory")},
 #endif
   });
 }

@@ -20,13 +20,27 @@ TABLES = [
         [
             "The code points that show nothing of themselves: those that Unicode",
             "lists as Default_Ignorable_Code_Point, the format characters (general",
-            "category Cf), and the line and paragraph separators (Zl and Zp).",
+            "category Cf), the line and paragraph separators (Zl and Zp), and the",
+            "noncharacters, which no font draws as themselves.",
         ],
         [
             ("DerivedCoreProperties.txt", "Default_Ignorable_Code_Point"),
             ("extracted/DerivedGeneralCategory.txt", "Cf"),
             ("extracted/DerivedGeneralCategory.txt", "Zl"),
             ("extracted/DerivedGeneralCategory.txt", "Zp"),
+            ("PropList.txt", "Noncharacter_Code_Point"),
+        ],
+    ),
+    (
+        "kCombiningRanges",
+        [
+            "The combining marks (general categories Mn, Mc and Me), which a",
+            "terminal draws on the character before them.",
+        ],
+        [
+            ("extracted/DerivedGeneralCategory.txt", "Mn"),
+            ("extracted/DerivedGeneralCategory.txt", "Mc"),
+            ("extracted/DerivedGeneralCategory.txt", "Me"),
         ],
     ),
     (
