@@ -12,6 +12,9 @@
 #include "os/signal_cleanup_posix.h"
 #endif
 
+// The reason given for an existing output that the user may not write.
+inline constexpr char kReadOnlyReason[] = "is read-only: not replaced";
+
 // A new file that appears under its name only when it is complete. Until
 // Commit, and whenever anything fails, the final name keeps what it had.
 //
@@ -37,9 +40,10 @@ class COutputFile {
 
   // Makes the new file for lpszFile, after refusing an output name that is
   // the source file itself (by any link), a directory, too long for its
-  // directory, another user's file in a sticky directory, or one that the
+  // directory, another user's file in a sticky directory, one that the
   // directory's or the file's own attributes (append-only, immutable) keep
-  // from being replaced. On POSIX the directory is opened once here, and the
+  // from being replaced, or a file the user may not write (on Windows, one
+  // with the read-only attribute), for kReadOnlyReason. On POSIX the directory is opened once here, and the
   // file, the rename and the cleanup all work in it, wherever it is moved
   // meanwhile. The output keeps the permission bits, the group and the
   // access control list of a file it replaces, if that file is the user's
@@ -85,9 +89,10 @@ class COutputFile {
   // The temporary name in the directory; empty when none is ours.
   std::string m_strTempName;
   // What a named temporary file is given once in place: what the file it
-  // replaces hands on, or else the mode a new file gets there.
+  // replaces hands on, or else the mode and group a new file gets there.
   std::optional<SHandedOn> m_handedOn;
   unsigned m_nNewMode = 0;
+  gid_t m_nNewGroup = 0;
   std::string m_strNotice;  // What a signal that cannot remove the temporary file says.
   CFileSizeSignalIgnored m_sizeSignalIgnored;
 

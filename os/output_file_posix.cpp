@@ -12,6 +12,7 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <utility>
 
 #include "os/access_list.h"
@@ -81,10 +82,22 @@ bool IsSealed([[maybe_unused]] int nDirFd, [[maybe_unused]] const char* pszPath)
 #endif
 }
 
+// Whether the existing file at pszName (as lstat describes it) is one the
+// user may not write. A rename needs only the directory's permission, but
+// making a file read-only is how users protect it, and opening it for
+// writing, as cp does, would fail: so it is kept. Root, who may write any
+// file, replaces it. A link is replaced, never followed, so the mode of what
+// it leads to does not count.
+bool IsReadOnly(int nDirFd, const char* pszName, const struct stat& existing) {
+  return !S_ISLNK(existing.st_mode) && faccessat(nDirFd, pszName, W_OK, AT_EACCESS) != 0 &&
+         errno == EACCES;
+}
+
 // Finds, before any byte is converted, what would only make the work fail
 // or go wrong: a final component pszName too long for the directory
 // nDirFd, a directory there, the source itself, another user's file in a
-// sticky directory, or attributes that forbid its replacement. Stores in
+// sticky directory, attributes that forbid its replacement, or a file the
+// user may not write. Stores in
 // *pHandedOn what a file there hands on to the output, if anything. A link
 // is replaced, never followed, and steers nothing.
 CStatus CheckOutputName(int nDirFd, const char* pszName, const std::string& strFile,
@@ -111,6 +124,7 @@ CStatus CheckOutputName(int nDirFd, const char* pszName, const std::string& strF
     return CStatus::Failure(strFile, "owned by another user in a sticky directory");
   }
   if (IsSealed(nDirFd, "") || IsSealed(nDirFd, pszName)) return CStatus::FromErrno(strFile, EPERM);
+  if (IsReadOnly(nDirFd, pszName, existing)) return CStatus::Failure(strFile, kReadOnlyReason);
   *pHandedOn = HandedOnBy(nDirFd, pszName);
   return {};
 }
@@ -216,6 +230,7 @@ CStatus COutputFile::CreateNamed(unsigned nAskedMode) {
   }
   if (nStatErrno != 0) return CStatus::FromErrno(m_strName, nStatErrno);
   m_nNewMode = probe.st_mode & 0777;
+  m_nNewGroup = probe.st_gid;
 
   // Until the output is in place only its owner may open the temporary
   // file, and the owner only as far as both the final mode and a new file's
@@ -286,11 +301,13 @@ CStatus COutputFile::RenameIntoPlace(const char* pszName) {
   DisarmSignalCleanup();
   m_strTempName.clear();
   // Best effort: some file systems keep no modes, and refusing to write
-  // there would help nobody. Should the access control list not be given,
-  // the file keeps the owner's bits alone.
-  if (m_handedOn) {
-    HandOn(m_nFd, *m_handedOn);
-  } else {
+  // there would help nobody. Where what the replaced file hands on cannot
+  // all be given (no room for the access control list, say), the output
+  // gets none of it, as a file made without a name does: a new file's group
+  // and mode. The list a new file gets here is the one it was made with, as
+  // a failed write of another leaves it.
+  if (!m_handedOn || !HandOn(m_nFd, *m_handedOn)) {
+    std::ignore = fchown(m_nFd, static_cast<uid_t>(-1), m_nNewGroup);
     fchmod(m_nFd, m_nNewMode);
   }
   return {};

@@ -16,6 +16,7 @@
 #include <unistd.h>
 #endif
 
+#include <cerrno>
 #include <cstddef>
 #include <cstdlib>
 #include <iterator>
@@ -58,6 +59,15 @@ inline bool CanMakeAppendOnly() {
 enum class EWay { kAsIs, kNamedFiles, kNoProc };
 
 #ifdef __linux__
+// Filters every later system call of this process through filter, which
+// needs no privilege once new ones are given up.
+template <std::size_t N>
+bool FilterCalls(sock_filter (&filter)[N]) {
+  const sock_fprog program = {N, filter};
+  return prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
+         prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
+}
+
 // Makes every later open with O_TMPFILE fail with EOPNOTSUPP. The flag is
 // looked for in the low half of openat's third argument (little-endian).
 inline bool RefuseUnnamedFiles() {
@@ -70,9 +80,19 @@ inline bool RefuseUnnamedFiles() {
       BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EOPNOTSUPP),
       BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
   };
-  const sock_fprog program = {std::size(filter), filter};
-  return prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
-         prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
+  return FilterCalls(filter);
+}
+
+// Makes every later fsetxattr fail with ENOSPC, as on a full file system:
+// no access control list can be given.
+inline bool RefuseAccessLists() {
+  sock_filter filter[] = {
+      BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_fsetxattr, 0, 1),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | ENOSPC),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+  };
+  return FilterCalls(filter);
 }
 
 // Hides /proc under an empty file system, for this process alone.

@@ -145,6 +145,10 @@ void ExpectRuns(std::initializer_list<SCase> cases) {
     WriteFile("locked/notes.txt", "abc");
     chmod("locked", 0555);
     WriteFile("big.qzv", "old");
+    // A read-only output, which only root replaces.
+    WriteFile("ro.txt", "abc\r\nabc");
+    WriteFile("ro.qzv", "old");
+    chmod("ro.qzv", 0444);
     // A link to a directory at an output name is replaced like any link.
     fs::create_directory_symlink("busy.qzv", "dirlink.qzv");
     fs::create_directories(kDeepDir);
@@ -269,6 +273,8 @@ TEST(RotfileMainTest, FailuresReportTheFileAndLeaveTheDirectoryAsItWas) {
 #endif
       {{"busy.txt"}, Failure("busy.qzv: Is a directory")},
       {{"big.txt"}, Failure("big.qzv: File too large")},
+      geteuid() == 0 ? SCase{{"ro.txt"}, kDone, "ro.qzv"}
+                     : SCase{{"ro.txt"}, Failure("ro.qzv: is read-only: not replaced")},
       // musl says "Filename too long".
       {{kLongName.c_str()},
        Failure(CStatus::FromErrno(kLongName + ".qzv", ENAMETOOLONG).Message())},
@@ -357,14 +363,15 @@ TEST(NonRootOnlyTest, PermissionFailuresReportTheFileAndLeaveTheDirectoryAsItWas
 }
 
 // Runs the command on pszArg in a child process on the system eWay, as the
-// user pw, also in group nGroup, under umask 022; returns whether it gave
-// expected.
-bool RunsAs(EWay eWay, const passwd& pw, gid_t nGroup, const char* pszArg, const SRun& expected) {
+// user pw, also in group nGroup, under umask 022, where no access control
+// list can be given if bListsRefused; returns whether it gave expected.
+bool RunsAs(EWay eWay, const passwd& pw, gid_t nGroup, const char* pszArg, const SRun& expected,
+            bool bListsRefused) {
   std::fflush(stdout);  // Else the child would write it again.
   const pid_t nPid = fork();
   if (nPid == 0) {
     if (setgroups(1, &nGroup) != 0 || setgid(pw.pw_gid) != 0 || setuid(pw.pw_uid) != 0 ||
-        !Restrict(eWay)) {
+        !Restrict(eWay) || (bListsRefused && !RefuseAccessLists())) {
       _exit(2);
     }
     umask(022);
@@ -416,8 +423,10 @@ void Plant(const SPlanting& p, uid_t nUser, gid_t nUserGroup) {
 // root's, which only root can plant. A file of the user's own that no other
 // name shares hands on its mode, group and access control list, if the user
 // may give a file to that group; otherwise the output gets what any new file
-// created there with the input's read and write bits gets. Each case runs on
-// a system that makes files without a name, and on one that does not.
+// created there with the input's read and write bits gets: so it does too
+// where the access control list cannot be given. Set-user-ID, set-group-ID
+// and sticky bits are never handed on. Each case runs on a system that
+// makes files without a name, and on one that does not.
 TEST(RootOnlyTest, OnlyTheUsersOwnFileHandsOnItsModeGroupAndAccessList) {
   if (geteuid() != 0) GTEST_SKIP() << "runs only as root, who alone can plant files of other users";
   const passwd* pNobody = getpwnam("nobody");
@@ -430,6 +439,7 @@ TEST(RootOnlyTest, OnlyTheUsersOwnFileHandsOnItsModeGroupAndAccessList) {
     SRun expected;
     std::pair<mode_t, gid_t> after;  // The output's mode and group.
     const char* pszListAfter;        // What getfacl says of the output, if more than its mode.
+    bool bListsRefused = false;      // No access control list can be given (a full disk).
   } const kCases[] = {
       // clang-format off
       {{0777, 0600, "", 0, 0, ""}, kDone, {0600, nOwn}, ""},        {{0777, 0777, "", 0, 0, ""}, kDone, {0644, nOwn}, ""},
@@ -439,6 +449,10 @@ TEST(RootOnlyTest, OnlyTheUsersOwnFileHandsOnItsModeGroupAndAccessList) {
       {{0777, 0644, "own", 0640, nOwn, ""}, kDone, {0640, nOwn}, ""},
       {{0777, 0644, "own", 0640, kOther, ""}, kDone, {0640, kOther}, ""},
       {{0777, 0644, "own", 0640, nOwn, "u:2003:r,g::-,m::r"}, kDone, {0640, nOwn}, kList},
+      {{0777, 0644, "own", 0640, kOther, "u:2003:r,g::-,m::r"}, kDone, {0644, nOwn}, "", true},
+      {{0777, 0644, "own", 07640, kOther, ""}, kDone, {0640, kOther}, ""},
+      {{0777, 0644, "own", 0640, nOwn, "d:u:2003:r"}, kDone, {0640, nOwn}, ""},
+      {{0777, 0644, "own", 0444, nOwn, ""}, Failure("notes.qzv: is read-only: not replaced"), {0444, nOwn}, ""},
       {{0777, 0644, "own", 0640, 0, ""}, kDone, {0644, nOwn}, ""},
       {{01777, 0600, "own", 0640, nOwn, ""}, kDone, {0640, nOwn}, ""},
       {{0777, 0600, "root", 0666, kOther, ""}, kDone, {0600, nOwn}, ""},
@@ -448,11 +462,13 @@ TEST(RootOnlyTest, OnlyTheUsersOwnFileHandsOnItsModeGroupAndAccessList) {
   for (EWay eWay : {EWay::kAsIs, EWay::kNamedFiles}) {
     for (const auto& c : kCases) {
       if (!CanRun(eWay)) continue;
-      const std::string strCase = testing::PrintToString(std::make_tuple(
-          c.planting.pszExisting, c.planting.nGroup, c.planting.pszList, static_cast<int>(eWay)));
+      const std::string strCase = testing::PrintToString(
+          std::make_tuple(c.planting.pszExisting, c.planting.nMode, c.planting.nGroup,
+                          c.planting.pszList, c.bListsRefused, static_cast<int>(eWay)));
       CScratchDir dir;
       Plant(c.planting, pNobody->pw_uid, nOwn);
-      EXPECT_TRUE(RunsAs(eWay, *pNobody, kOther, "notes.txt", c.expected)) << strCase;
+      EXPECT_TRUE(RunsAs(eWay, *pNobody, kOther, "notes.txt", c.expected, c.bListsRefused))
+          << strCase;
       struct stat info = {};
       stat("notes.qzv", &info);
       EXPECT_EQ(std::make_pair(info.st_mode & 07777, info.st_gid), c.after) << strCase;
