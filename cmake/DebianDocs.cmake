@@ -17,10 +17,10 @@ configure_file(${CMAKE_CURRENT_LIST_DIR}/debian/copyright.in copyright @ONLY)
 # The changelog is made from CHANGELOG.md, in Debian's format; gzip -n leaves
 # the time stamp out, as for the manual page.
 add_custom_command(OUTPUT changelog.gz
-  COMMAND ${CMAKE_COMMAND} -DIN=${PROJECT_SOURCE_DIR}/CHANGELOG.md -DOUT=changelog
-          -DMAINTAINER=${CPACK_PACKAGE_CONTACT} -P ${CMAKE_CURRENT_LIST_DIR}/DebianChangelog.cmake
+  COMMAND ${CMAKE_COMMAND} -DIN=${PROJECT_SOURCE_DIR}/CHANGELOG.md -DOUT=changelog -DFOR=debian
+          -DMAINTAINER=${CPACK_PACKAGE_CONTACT} -P ${CMAKE_CURRENT_LIST_DIR}/Changelog.cmake
   COMMAND ${GZIP_EXECUTABLE} -9nf changelog
-  DEPENDS ${PROJECT_SOURCE_DIR}/CHANGELOG.md ${CMAKE_CURRENT_LIST_DIR}/DebianChangelog.cmake
+  DEPENDS ${PROJECT_SOURCE_DIR}/CHANGELOG.md ${CMAKE_CURRENT_LIST_DIR}/Changelog.cmake
   VERBATIM)
 add_custom_target(rotfile_changelog ALL DEPENDS changelog.gz)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/copyright ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz

@@ -15,9 +15,8 @@ add_custom_command(OUTPUT rotfile.txt
 
 # The README names the version; the others are the repository's own files.
 configure_file(${PROJECT_SOURCE_DIR}/doc/README-windows.txt.in README-windows.txt @ONLY)
-set(sources ${CMAKE_CURRENT_BINARY_DIR}/README-windows.txt ${PROJECT_SOURCE_DIR}/CHANGELOG.md
-            ${PROJECT_SOURCE_DIR}/LICENSE)
-set(texts README.txt CHANGELOG.txt LICENSE.txt)
+set(sources ${CMAKE_CURRENT_BINARY_DIR}/README-windows.txt ${PROJECT_SOURCE_DIR}/LICENSE)
+set(texts README.txt LICENSE.txt)
 foreach(source text IN ZIP_LISTS sources texts)
   add_custom_command(OUTPUT ${text}
     COMMAND ${CMAKE_COMMAND} -DIN=${source} -DOUT=${text}
@@ -25,7 +24,13 @@ foreach(source text IN ZIP_LISTS sources texts)
     DEPENDS ${source} ${CMAKE_CURRENT_LIST_DIR}/WindowsText.cmake
     VERBATIM)
 endforeach()
-list(APPEND texts rotfile.txt)
+# The changelog without the items for other systems alone.
+add_custom_command(OUTPUT CHANGELOG.txt
+  COMMAND ${CMAKE_COMMAND} -DIN=${PROJECT_SOURCE_DIR}/CHANGELOG.md -DOUT=CHANGELOG.txt -DFOR=windows
+          -P ${CMAKE_CURRENT_LIST_DIR}/Changelog.cmake
+  DEPENDS ${PROJECT_SOURCE_DIR}/CHANGELOG.md ${CMAKE_CURRENT_LIST_DIR}/Changelog.cmake
+  VERBATIM)
+list(APPEND texts CHANGELOG.txt rotfile.txt)
 add_custom_target(rotfile_windows_texts ALL DEPENDS ${texts})
 list(TRANSFORM texts PREPEND ${CMAKE_CURRENT_BINARY_DIR}/)
 install(FILES ${texts} DESTINATION .)
