@@ -23,17 +23,12 @@ small_runs=${3:-400}
 [[ -x $rotfile ]] || { echo "compare.sh: $rotfile is not an executable" >&2; exit 1; }
 [[ -x /usr/bin/time ]] || { echo "compare.sh: needs /usr/bin/time (Debian package time)" >&2; exit 1; }
 
-scratch=$(mktemp -d "${TMPDIR:-/tmp}/rotfile-bench.XXXXXX")
-trap 'rm -rf "$scratch"' EXIT
-cd "$scratch"
+# shellcheck source=bench/common.sh
+source "$(dirname "$0")/common.sh"
+enter_scratch
 
 # 1 MiB of words in lines of random length, repeated to the size wanted.
-# The head at the end of each pipe closes it early, which is no failure.
-(head -c 16M /dev/urandom | tr -dc 'a-zA-Z0-9 .,;' | tr '.;' ' \n' | head -c 1M > lf.1m) || true
-(sed 's/$/\r/' lf.1m | head -c 1M > crlf.1m) || true
-repeat() {  # repeat FILE TIMES
-  for ((i = 0; i < $2; ++i)); do cat "$1"; done
-}
+make_texts
 repeat lf.1m 1024 > lf.txt
 repeat crlf.1m 1024 > crlf.txt
 
@@ -47,39 +42,26 @@ measure() {
   echo "$(((end - start) / 1000000)) $(cat time.out)"
 }
 
-# The output is created inside the timed command for every tool. Outputs of
-# earlier runs are removed first, and sync waits out their write-back: on this
-# kind of disk, freeing or flushing a 1 GiB file costs seconds at random
-# moments, which would time the file system rather than the command.
+# The output is created inside the timed command for every tool.
 run_one() {  # run_one TOOL INPUT
-  rm -f -- *.qzv *.cat *.tr
-  sync
+  clear_outputs
   # The redirections belong inside the inner shell, which expands $1 to $4.
   # shellcheck disable=SC2016
   case $1 in
     rotfile) measure "$rotfile" "$2.txt" ;;
     cat) measure sh -c 'exec cat "$1" > "$2"' sh "$2.txt" "$2.cat" ;;
-    tr) measure sh -c 'exec tr "$3" "$4" < "$1" > "$2"' sh "$2.txt" "$2.tr" \
-      '\040-\175' '\117-\175\040-\116' ;;
+    tr) measure sh -c 'exec tr "$3" "$4" < "$1" > "$2"' sh "$2.txt" "$2.tr" "$rot_from" "$rot_to" ;;
   esac
 }
-
-median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
 tools=(rotfile cat tr)
 for input in lf crlf; do
   cat "$input.txt" > /dev/null
-  for ((run = 0; run < runs; ++run)); do
-    # Rotate the order so that no command always follows the same one.
-    for ((k = 0; k < ${#tools[@]}; ++k)); do
-      tool=${tools[(run + k) % ${#tools[@]}]}
-      run_one "$tool" "$input" >> "$input.$tool.times"
-    done
-  done
+  for ((run = 0; run < runs; ++run)); do run_tools "$run" "$input" run_one "${tools[@]}"; done
 done
 
 run_one rotfile lf > /dev/null
-cmp <(tr '\040-\175' '\117-\175\040-\116' < lf.txt) lf.qzv
+cmp <(tr "$rot_from" "$rot_to" < lf.txt) lf.qzv
 echo "Machine: $(lscpu | sed -n 's/^Model name: *//p'), $(nproc) cores; $runs interleaved runs, medians"
 echo
 printf '%-6s %-8s %9s %9s %9s %10s\n' input command wall_ms vs_cat user_s max_rss_kib
@@ -121,7 +103,7 @@ for ((run = 0; run < small_runs / 20; ++run)); do
   batch rotfile >> kib.rotfile.times
   batch cat >> kib.cat.times
 done
-cmp <(tr '\040-\175' '\117-\175\040-\116' < kib.txt) kib.qzv
+cmp <(tr "$rot_from" "$rot_to" < kib.txt) kib.qzv
 # cat's own start-up reads the locale, so its count depends on LANG and LC_*.
 count() {  # count COMMAND...: instructions of the whole process
   valgrind --tool=callgrind --callgrind-out-file=/dev/null "$@" 2>&1 >/dev/null |
