@@ -2,7 +2,13 @@
 # comes from project(), so it is kept in one place.
 set(CPACK_PACKAGE_NAME rotfile)
 set(CPACK_PACKAGE_VENDOR "rotfile developers")
-set(CPACK_PACKAGE_CONTACT "rotfile developers <rotfile@example.org>")
+# Whoever builds and hands out the package answers for it: its Maintainer
+# field, and the signature of each entry of its changelog, where users are
+# told to report bugs. rotfile has no public address of its own, so the
+# default is a placeholder that a distributor replaces.
+set(ROTFILE_PACKAGE_CONTACT "rotfile developers <rotfile@example.org>"
+    CACHE STRING "The Debian package's Maintainer: the name and address of who distributes it")
+set(CPACK_PACKAGE_CONTACT "${ROTFILE_PACKAGE_CONTACT}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
 # Lines of the long description are kept short, as Debian tools show them.
 # What rotfile guarantees is told in one place, the manual page, to which
