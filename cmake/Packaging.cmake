@@ -18,7 +18,7 @@ string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
   "file into a ._zv file by rotating the printable character codes. It"
   "hides text from a casual glance only: there is no key. The command takes"
   "one file name and no options, and puts its output in place only once it"
-  "is complete. On Linux, on ext4, XFS, Btrfs or tmpfs, even a killed run"
+  "is complete; on Linux, on most local file systems, even a killed run"
   "leaves no partial file. The manual page rotfile(1) says exactly what it"
   "guarantees, and where.")
 # Users install the command, not its symbol table.
