@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -13,6 +14,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
@@ -38,6 +40,7 @@ constexpr int kTerminatingSignals[] = {
 // with nIgnoredSignal (0 for none) ignored, and, with a gate, only once it
 // reads one byte from nGateFd; its standard error goes to nErrFd when that
 // is set, and its files may grow to nFileSizeLimit bytes when that is set.
+// With bHoldOpens, its opens wait for AnswerHeldOpens, given nGateFd's peer.
 struct SChild {
   const char* pszArg;
   EWay eWay = EWay::kAsIs;
@@ -45,6 +48,7 @@ struct SChild {
   int nGateFd = -1;
   int nErrFd = -1;
   rlim_t nFileSizeLimit = 0;
+  bool bHoldOpens = false;
 };
 
 // Starts the rotfile binary as child describes, as a user's shell would:
@@ -73,6 +77,9 @@ pid_t StartRotfile(const SChild& child) {
   const rlimit limit = {child.nFileSizeLimit, child.nFileSizeLimit};
   if (child.nFileSizeLimit != 0) setrlimit(RLIMIT_FSIZE, &limit);
   if (!Restrict(child.eWay)) _exit(126);
+#ifdef __linux__
+  if (child.bHoldOpens && !HoldOpens(child.nGateFd)) _exit(126);
+#endif
   char chGo;
   while (child.nGateFd >= 0 && read(child.nGateFd, &chGo, 1) < 0 && errno == EINTR) {
   }
@@ -240,6 +247,57 @@ TEST(ProcessTest, SimultaneousRunsLeaveOneWholeConversion) {
   EXPECT_TRUE(strOut == std::string(1 << 20, strOut[0]) && strOut[0] >= '2' && strOut[0] <= '7')
       << "same.qzv is not one run's whole conversion";
 }
+
+#ifdef __linux__
+// Without /proc the input is opened by name once more after it was looked
+// at, and an editor may save by renaming a new file over it in between:
+// what is there then is looked at again, and judged by its own mode and
+// identity; a FIFO is refused without waiting for a writer.
+TEST(RootOnlyTest, WithoutProcAnInputReplacedBeforeItsOpenIsJudgedAsTheNewFile) {
+  if (!CanRun(EWay::kNoProc)) {
+    GTEST_SKIP() << "runs only as root where /proc can be hidden: not in a plain chroot, not "
+                    "under the sanitizers or an emulator";
+  }
+  // What is renamed over in.txt: a file, a FIFO, or the output under another
+  // name; and every entry afterwards.
+  const std::pair<std::string, std::map<std::string, std::string>> kCases[] = {
+      {"file", {{"in.txt", "abc"}, {"in.qzv", "234"}, {"stderr", ""}}},
+      {"fifo", {{"in.txt", "<other>"}, {"stderr", "rotfile: in.txt: not a regular file\n"}}},
+      {"in.qzv",
+       {{"in.txt", "xyz"},
+        {"in.qzv", "xyz"},
+        {"stderr", "rotfile: in.qzv: is the same file as in.txt\n"}}},
+  };
+  for (const auto& [strNew, after] : kCases) {
+    CScratchDir dir;
+    WriteFile("in.txt", "old");
+    chmod("in.txt", 0604);
+    if (strNew == "fifo") mkfifo("new", 0);
+    if (strNew != "fifo") WriteFile("new", after.at("in.txt"));
+    chmod("new", 0640);
+    if (strNew == "in.qzv") fs::create_hard_link("new", "in.qzv");
+    int sockets[2];
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sockets), 0);
+    const int nErrFd = open("stderr", O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    const mode_t nUmask = umask(022);
+    const pid_t nPid = StartRotfile({"in.txt", EWay::kNoProc, 0, sockets[1], nErrFd, 0, true});
+    umask(nUmask);
+    close(nErrFd);
+    close(sockets[1]);
+    ASSERT_GT(nPid, 0);
+    // The new file lands after the look-up (O_PATH), just before the open by name.
+    AnswerHeldOpens(nPid, sockets[0], "in.txt", [](std::uint64_t nFlags) {
+      if ((nFlags & O_PATH) == 0) rename("new", "in.txt");
+    });
+    close(sockets[0]);
+    EXPECT_TRUE(EndsBy(nPid, 0, after.at("stderr").empty() ? 0 : 1)) << strNew;
+    EXPECT_EQ(Snapshot(), after) << strNew;
+    // A new output asks for the input's read and write bits, less the umask.
+    EXPECT_TRUE(!fs::exists("in.qzv") || fs::status("in.qzv").permissions() == fs::perms(0640))
+        << strNew;
+  }
+}
+#endif
 
 #ifdef F_SETLEASE
 // A file server (Samba, NFS) holds a lease on the input: the open waits until

@@ -2,23 +2,32 @@
 #define ROTFILE_TESTS_RESTRICTED_SYSTEM_H_
 
 // The system as a test makes it for rotfile: without files that have no
-// name, without /proc, or with an append-only directory. Each takes what
-// Linux offers, and some take root.
+// name, without /proc, with an append-only directory, or with each open held
+// until the test lets it go on. Each takes what Linux offers, and some take
+// root.
 #ifdef __linux__
 #include <fcntl.h>
 #include <linux/filter.h>
 #include <linux/seccomp.h>
+#include <poll.h>
 #include <sched.h>
+#include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <sys/prctl.h>
+#include <sys/socket.h>
 #include <sys/syscall.h>
+#include <sys/uio.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
 
 #include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <cstddef>
+#include <cstdint>
 #include <cstdlib>
+#include <functional>
 #include <iterator>
 #include <string>
 
@@ -93,6 +102,61 @@ inline bool RefuseAccessLists() {
       BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
   };
   return FilterCalls(filter);
+}
+
+// Holds every later openat until a listener lets it go on, and writes the
+// listener's descriptor number to nFd; returns whether it could. Root may
+// do so without PR_SET_NO_NEW_PRIVS.
+inline bool HoldOpens(int nFd) {
+  sock_filter filter[] = {
+      BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_openat, 0, 1),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_USER_NOTIF),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+  };
+  const sock_fprog program = {std::size(filter), filter};
+  const int nListener = static_cast<int>(
+      syscall(SYS_seccomp, SECCOMP_SET_MODE_FILTER, SECCOMP_FILTER_FLAG_NEW_LISTENER, &program));
+  return nListener >= 0 && write(nFd, &nListener, sizeof nListener) == sizeof nListener;
+}
+
+// Lets every open held by HoldOpens in the process nPid go on, until that
+// process ends (it is left to be waited for) or ten seconds have passed (it
+// is killed). The listener's number is read from nFd, which is then written
+// a byte that lets the process go on. An open of strName (the name as the
+// call was given it) first calls onOpen with its flags.
+inline void AnswerHeldOpens(pid_t nPid, int nFd, const std::string& strName,
+                            const std::function<void(std::uint64_t)>& onOpen) {
+  int nListener = -1;
+  if (read(nFd, &nListener, sizeof nListener) == sizeof nListener) {
+    const int nPidFd = static_cast<int>(syscall(SYS_pidfd_open, nPid, 0));
+    nListener = static_cast<int>(syscall(SYS_pidfd_getfd, nPidFd, nListener, 0));
+    close(nPidFd);
+  }
+  send(nFd, "g", 1, MSG_NOSIGNAL);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  siginfo_t ended = {};
+  while (waitid(P_PID, nPid, &ended, WEXITED | WNOHANG | WNOWAIT) == 0 && ended.si_pid == 0 &&
+         std::chrono::steady_clock::now() < deadline) {
+    pollfd ready = {nListener, POLLIN, 0};
+    seccomp_notif held = {};
+    if (poll(&ready, 1, 10) <= 0 || (ready.revents & POLLIN) == 0 ||
+        ioctl(nListener, SECCOMP_IOCTL_NOTIF_RECV, &held) != 0) {
+      continue;
+    }
+    std::string strHeld(strName.size() + 1, '\0');
+    const iovec local = {strHeld.data(), strHeld.size()};
+    // NOLINTNEXTLINE(performance-no-int-to-ptr): an address in the other process.
+    const iovec remote = {reinterpret_cast<void*>(static_cast<std::uintptr_t>(held.data.args[1])),
+                          strHeld.size()};
+    if (process_vm_readv(nPid, &local, 1, &remote, 1, 0) > 0 && strHeld == strName + '\0') {
+      onOpen(held.data.args[2]);
+    }
+    seccomp_notif_resp answer = {held.id, 0, 0, SECCOMP_USER_NOTIF_FLAG_CONTINUE};
+    ioctl(nListener, SECCOMP_IOCTL_NOTIF_SEND, &answer);
+  }
+  kill(nPid, SIGKILL);
+  close(nListener);
 }
 
 // Hides /proc under an empty file system, for this process alone.
