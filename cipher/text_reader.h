@@ -14,7 +14,6 @@
 struct STextCut {
   std::uint64_t nAt = 0;     // The Ctrl-Z's place among the raw bytes, counted from 0.
   std::uint64_t nAfter = 0;  // How many raw bytes follow it.
-  bool operator==(const STextCut&) const = default;
 };
 
 // Turns the raw bytes of a file, handed over in chunks of any size, into the

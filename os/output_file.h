@@ -43,11 +43,12 @@ class COutputFile {
   // directory, another user's file in a sticky directory, one that the
   // directory's or the file's own attributes (append-only, immutable) keep
   // from being replaced, or a file the user may not write (on Windows, one
-  // with the read-only attribute), for kReadOnlyReason. On POSIX the directory is opened once here, and the
-  // file, the rename and the cleanup all work in it, wherever it is moved
-  // meanwhile. The output keeps the permission bits, the group and the
-  // access control list of a file it replaces, if that file is the user's
-  // own regular file with one link and its group one the user may give;
+  // with the read-only attribute), for kReadOnlyReason. On POSIX the
+  // directory is opened once here, and the file, the rename and the cleanup
+  // all work in it, wherever it is moved meanwhile. The output keeps the
+  // permission bits, the group and the access control list of a file it
+  // replaces, if that file is the user's own regular file with one link and
+  // its group one the user may give;
   // otherwise it gets what the system gives any new file created there with
   // the source's read and write bits (the umask, or the directory's default
   // access control list, applied). Windows has no modes: the file takes the
