@@ -27,8 +27,9 @@ bool IsSource(const std::wstring& strWideName, const CInputFile& source) {
 }
 
 // Finds, before any byte is converted, what would only make the work fail
-// or go wrong: a directory at the output name, the source itself, or a
-// final component longer than the volume allows.
+// or go wrong: a directory at the output name, the source itself, a file
+// the user marked read-only (Windows would refuse to replace it, as access
+// denied), or a final component longer than the volume allows.
 CStatus CheckOutputName(const std::string& strName, const std::wstring& strWideName,
                         const CInputFile& source) {
   const DWORD nAttributes = GetFileAttributesW(strWideName.c_str());
@@ -37,6 +38,9 @@ CStatus CheckOutputName(const std::string& strName, const std::wstring& strWideN
   }
   if (IsSource(strWideName, source)) {
     return CStatus::Failure(strName, "is the same file as " + QuotedName(source.Name()));
+  }
+  if (nAttributes != INVALID_FILE_ATTRIBUTES && (nAttributes & FILE_ATTRIBUTE_READONLY)) {
+    return CStatus::Failure(strName, "is read-only: not replaced");
   }
   const std::size_t nSeparator = strWideName.find_last_of(L"\\/:");
   const std::size_t nLength =
@@ -131,6 +135,8 @@ CStatus COutputFile::Write(const char* pData, std::size_t nSize) {
 // scanner looking at the old one), or keep it pending deletion: Windows then
 // refuses the rename as a sharing violation or as access denied. Both are
 // tried again for about a second; a real refusal costs no more than that.
+// An output the user marked read-only, which Windows refuses as access
+// denied too, never comes here: Create refused it before any work.
 CStatus COutputFile::Commit() {
   const ULONGLONG nGiveUp = GetTickCount64() + 1000;
   DWORD nError = ERROR_SUCCESS;

@@ -164,6 +164,11 @@ void ExpectRuns(std::initializer_list<SCase> cases) {
     rlimit saved;
     getrlimit(RLIMIT_FSIZE, &saved);
     const rlimit small = {4096, saved.rlim_max};
+#else
+    // An output the user marked read-only.
+    WriteFile("ro.qzv", "abc");
+    WriteFile("ro._zv", "old");
+    SetFileAttributesW(L"ro._zv", FILE_ATTRIBUTE_READONLY);
 #endif
     if (c.pszOut != nullptr || c.args.size() > 1) {
       for (const char* pszArg : c.args) WriteFile(Utf8Path(pszArg), "abc\r\nabc");
@@ -178,6 +183,8 @@ void ExpectRuns(std::initializer_list<SCase> cases) {
     setrlimit(RLIMIT_FSIZE, &saved);
     chmod("locked", 0755);  // For the scratch directory's removal.
     MakeAppendOnly("sub", false);
+#else
+    SetFileAttributesW(L"ro._zv", FILE_ATTRIBUTE_NORMAL);  // For the scratch directory's removal.
 #endif
     EXPECT_EQ(Snapshot(), expected) << testing::PrintToString(c.args);
   }
@@ -231,6 +238,7 @@ TEST(RotfileMainTest, FailuresReportTheFileAndLeaveTheDirectoryAsItWas) {
 #ifdef _WIN32
       {{""}, Failure("''", ERROR_PATH_NOT_FOUND)},
       {{"dir.qzv"}, Failure("dir.qzv: is a directory")},
+      {{"ro.qzv"}, Failure("ro._zv: is read-only: not replaced")},
       {{"NUL"}, Failure("NUL: not a regular file")},
       {{"busy.txt"}, Failure("busy.qzv: is a directory")},
       {{"no\nsuch\x1b[31m"}, Failure("$'no\\nsuch\\033[31m'", ERROR_INVALID_NAME)},
