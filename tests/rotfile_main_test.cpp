@@ -300,6 +300,32 @@ TEST(RotfileMainTest, NamesInEveryScriptAreOpenedAndShownAsTyped) {
   });
 }
 
+#ifdef _WIN32
+// A file that is replaced hands on its hidden and system attributes; a new
+// output has neither. Wine keeps them where the file system takes extended
+// attributes.
+TEST(RotfileMainTest, AReplacedFileHandsOnItsHiddenAndSystemAttributes) {
+  constexpr DWORD kHandedOn = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  for (const DWORD nBefore :
+       {INVALID_FILE_ATTRIBUTES, DWORD{FILE_ATTRIBUTE_NORMAL}, DWORD{FILE_ATTRIBUTE_HIDDEN},
+        DWORD{FILE_ATTRIBUTE_SYSTEM}, kHandedOn}) {
+    CScratchDir dir;
+    WriteFile("notes.txt", "abc");
+    if (nBefore != INVALID_FILE_ATTRIBUTES) {
+      WriteFile("notes.qzv", "old");
+      SetFileAttributesW(L"notes.qzv", nBefore);
+      if ((GetFileAttributesW(L"notes.qzv") & kHandedOn) != (nBefore & kHandedOn)) {
+        GTEST_SKIP() << "the temporary folder's file system keeps no hidden or system attribute";
+      }
+    }
+    EXPECT_EQ(RunRotfile({"notes.txt"}), kDone);
+    EXPECT_EQ(GetFileAttributesW(L"notes.qzv") & kHandedOn,
+              nBefore == INVALID_FILE_ATTRIBUTES ? 0 : nBefore & kHandedOn)
+        << nBefore;
+  }
+}
+#endif
+
 // An append-only directory takes a new output, where it is linked into place
 // in one step, but lets no file be replaced: that is refused before any
 // work, and nothing is left.
