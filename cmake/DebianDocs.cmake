@@ -4,12 +4,7 @@
 # The copyright file is made from LICENSE, so the two cannot drift apart:
 # the text after the copyright line becomes the licence paragraph, each line
 # indented by one space and each blank line written as " .".
-file(READ ${PROJECT_SOURCE_DIR}/LICENSE license)
-if(NOT license MATCHES "Copyright \\(c\\) ([^\n]+)\n\n(.+)$")
-  message(FATAL_ERROR "LICENSE: no \"Copyright (c)\" line followed by the licence text")
-endif()
-set(ROTFILE_COPYRIGHT "${CMAKE_MATCH_1}")
-string(STRIP "${CMAKE_MATCH_2}" ROTFILE_LICENSE_TEXT)
+include(${CMAKE_CURRENT_LIST_DIR}/License.cmake)
 string(REPLACE "\n\n" "\n.\n" ROTFILE_LICENSE_TEXT "${ROTFILE_LICENSE_TEXT}")
 string(REPLACE "\n" "\n " ROTFILE_LICENSE_TEXT " ${ROTFILE_LICENSE_TEXT}")
 configure_file(${CMAKE_CURRENT_LIST_DIR}/debian/copyright.in copyright @ONLY)

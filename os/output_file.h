@@ -52,8 +52,8 @@ class COutputFile {
   // otherwise it gets what the system gives any new file created there with
   // the source's read and write bits (the umask, or the directory's default
   // access control list, applied). Windows has no modes: the file takes the
-  // directory's access control list. REQUIRES: no file is open yet; source
-  // is open.
+  // directory's access control list, and the hidden and system attributes of
+  // a file it replaces. REQUIRES: no file is open yet; source is open.
   CStatus Create(const char* lpszFile, const CInputFile& source);
 
   // Writes all nSize bytes at pData, or fails and abandons the file.

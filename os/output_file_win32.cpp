@@ -26,17 +26,29 @@ bool IsSource(const std::wstring& strWideName, const CInputFile& source) {
   return bSame;
 }
 
+// The attributes a replaced file hands on to the output: it stays hidden, or
+// a system file, as it was.
+constexpr DWORD kHandedOnAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+
 // Finds, before any byte is converted, what would only make the work fail
-// or go wrong: a directory at the output name, the source itself, or a
-// final component longer than the volume allows.
+// or go wrong: a directory at the output name, the source itself, a file
+// the user marked read-only (Windows would refuse to replace it, as access
+// denied), or a final component longer than the volume allows. Sets
+// *pnHandedOn to the attributes of kHandedOnAttributes that the file there
+// has; 0 when there is none. The attributes are those of the entry itself,
+// a link's own rather than its target's: the entry is what is replaced.
 CStatus CheckOutputName(const std::string& strName, const std::wstring& strWideName,
-                        const CInputFile& source) {
+                        const CInputFile& source, DWORD* pnHandedOn) {
   const DWORD nAttributes = GetFileAttributesW(strWideName.c_str());
+  *pnHandedOn = nAttributes == INVALID_FILE_ATTRIBUTES ? 0 : nAttributes & kHandedOnAttributes;
   if (nAttributes != INVALID_FILE_ATTRIBUTES && (nAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
     return CStatus::Failure(strName, "is a directory");
   }
   if (IsSource(strWideName, source)) {
     return CStatus::Failure(strName, "is the same file as " + QuotedName(source.Name()));
+  }
+  if (nAttributes != INVALID_FILE_ATTRIBUTES && (nAttributes & FILE_ATTRIBUTE_READONLY)) {
+    return CStatus::Failure(strName, kReadOnlyReason);
   }
   const std::size_t nSeparator = strWideName.find_last_of(L"\\/:");
   const std::size_t nLength =
@@ -72,12 +84,18 @@ bool RenameOver(HANDLE hFile, const std::wstring& strName) {
 COutputFile::~COutputFile() { Discard(); }
 
 // The mode is a POSIX notion: the file takes the directory's access control
-// list, as every new file there does.
+// list, as every new file there does. It is made with the hidden and system
+// attributes of the file it replaces, so it has them from the start and no
+// later step can fail to give them; a new output has neither. A rename may
+// replace a hidden or system file whatever the new one's attributes (only
+// overwriting it in place, CREATE_ALWAYS, asks for the same ones).
 CStatus COutputFile::Create(const char* lpszFile, const CInputFile& source) {
   m_strName = lpszFile;
   // Converted once here; the rename uses the wide name.
   if (CStatus status = ToWideName(lpszFile, &m_strWideName); !status.IsOk()) return status;
-  if (CStatus status = CheckOutputName(m_strName, m_strWideName, source); !status.IsOk()) {
+  DWORD nHandedOn = 0;
+  if (CStatus status = CheckOutputName(m_strName, m_strWideName, source, &nHandedOn);
+      !status.IsOk()) {
     return status;
   }
 
@@ -93,8 +111,9 @@ CStatus COutputFile::Create(const char* lpszFile, const CInputFile& source) {
     const std::string strTemp = strDir + MakeTempName();
     std::wstring strWideTemp;
     if (CStatus status = ToWideName(strTemp.c_str(), &strWideTemp); !status.IsOk()) return status;
+    // FILE_ATTRIBUTE_NORMAL stands alone, for a file with no attribute.
     HANDLE hFile = CreateFileW(strWideTemp.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
+                               nHandedOn != 0 ? nHandedOn : FILE_ATTRIBUTE_NORMAL, nullptr);
     const DWORD nError = GetLastError();
     if (hFile != INVALID_HANDLE_VALUE) {
       // From here on the temporary file is ours to remove.
@@ -131,6 +150,8 @@ CStatus COutputFile::Write(const char* pData, std::size_t nSize) {
 // scanner looking at the old one), or keep it pending deletion: Windows then
 // refuses the rename as a sharing violation or as access denied. Both are
 // tried again for about a second; a real refusal costs no more than that.
+// An output the user marked read-only, which Windows refuses as access
+// denied too, never comes here: Create refused it before any work.
 CStatus COutputFile::Commit() {
   const ULONGLONG nGiveUp = GetTickCount64() + 1000;
   DWORD nError = ERROR_SUCCESS;

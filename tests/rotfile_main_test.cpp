@@ -169,6 +169,11 @@ void ExpectRuns(std::initializer_list<SCase> cases) {
     rlimit saved;
     getrlimit(RLIMIT_FSIZE, &saved);
     const rlimit small = {4096, saved.rlim_max};
+#else
+    // An output the user marked read-only.
+    WriteFile("ro.qzv", "abc");
+    WriteFile("ro._zv", "old");
+    SetFileAttributesW(L"ro._zv", FILE_ATTRIBUTE_READONLY);
 #endif
     if (c.pszOut != nullptr || c.args.size() > 1) {
       for (const char* pszArg : c.args) WriteFile(Utf8Path(pszArg), c.strIn);
@@ -183,6 +188,8 @@ void ExpectRuns(std::initializer_list<SCase> cases) {
     setrlimit(RLIMIT_FSIZE, &saved);
     chmod("locked", 0755);  // For the scratch directory's removal.
     MakeAppendOnly("sub", false);
+#else
+    SetFileAttributesW(L"ro._zv", FILE_ATTRIBUTE_NORMAL);  // For the scratch directory's removal.
 #endif
     EXPECT_EQ(Snapshot(), expected) << testing::PrintToString(c.args);
   }
@@ -254,6 +261,7 @@ TEST(RotfileMainTest, FailuresReportTheFileAndLeaveTheDirectoryAsItWas) {
       {{"/?"}, Failure("/?", ERROR_INVALID_NAME, kNoOptions)},
       {{""}, Failure("''", ERROR_PATH_NOT_FOUND)},
       {{"dir.qzv"}, Failure("dir.qzv: is a directory")},
+      {{"ro.qzv"}, Failure("ro._zv: is read-only: not replaced")},
       {{"NUL"}, Failure("NUL: not a regular file")},
       {{"busy.txt"}, Failure("busy.qzv: is a directory")},
       {{"no\nsuch\x1b[31m"}, Failure("$'no\\nsuch\\033[31m'", ERROR_INVALID_NAME)},
@@ -330,6 +338,32 @@ TEST(RotfileMainTest, NamesInEveryScriptAreOpenedAndShownAsTyped) {
       {{"😀 gone.txt"}, NoSuchFile("😀 gone.txt")},
   });
 }
+
+#ifdef _WIN32
+// A file that is replaced hands on its hidden and system attributes; a new
+// output has neither. Wine keeps them where the file system takes extended
+// attributes.
+TEST(RotfileMainTest, AReplacedFileHandsOnItsHiddenAndSystemAttributes) {
+  constexpr DWORD kHandedOn = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  for (const DWORD nBefore :
+       {INVALID_FILE_ATTRIBUTES, DWORD{FILE_ATTRIBUTE_NORMAL}, DWORD{FILE_ATTRIBUTE_HIDDEN},
+        DWORD{FILE_ATTRIBUTE_SYSTEM}, kHandedOn}) {
+    CScratchDir dir;
+    WriteFile("notes.txt", "abc");
+    if (nBefore != INVALID_FILE_ATTRIBUTES) {
+      WriteFile("notes.qzv", "old");
+      SetFileAttributesW(L"notes.qzv", nBefore);
+      if ((GetFileAttributesW(L"notes.qzv") & kHandedOn) != (nBefore & kHandedOn)) {
+        GTEST_SKIP() << "the temporary folder's file system keeps no hidden or system attribute";
+      }
+    }
+    EXPECT_EQ(RunRotfile({"notes.txt"}), kDone);
+    EXPECT_EQ(GetFileAttributesW(L"notes.qzv") & kHandedOn,
+              nBefore == INVALID_FILE_ATTRIBUTES ? 0 : nBefore & kHandedOn)
+        << nBefore;
+  }
+}
+#endif
 
 // An append-only directory takes a new output, where it is linked into place
 // in one step, but lets no file be replaced: that is refused before any
