@@ -13,16 +13,19 @@ FILE defaults to TREE/tests/mutants.txt. Each fault there is a block:
     - exact text that occurs once in that file
     + the text that replaces it
 
-'-' and '+' lines may repeat for a fault of several lines. The unchanged
-copy is built with the test preset and must pass its tests first. Then, for
-each fault, the copy is rebuilt and ctest runs; a failing run catches the
-fault. A fault whose text is no longer found is reported as MISSING, so the
+'-' and '+' lines may repeat for a fault of several lines. A fault in a
+file that only the Windows build compiles (a name with _win32, or a .rc.in)
+is tried in the windows preset, under Wine; any other in the test preset.
+The unchanged copy is built with each preset it needs and must pass its
+tests first. Then, for each fault, the copy is rebuilt and ctest runs; a
+failing run catches the fault. A fault whose text is no longer found is reported as MISSING, so the
 list must keep in step with the code. The exit status is 0 only when every
 fault is caught, found and compiles. Scratch files, those of the tests
 included, go to $TMPDIR.
 """
 import argparse
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -68,23 +71,31 @@ def main():
     mutants = parse(args.mutants or os.path.join(args.tree, "tests", "mutants.txt"))
 
     jobs = os.environ.get("CMAKE_BUILD_PARALLEL_LEVEL", "2")
-    build = f"cmake --build build/test -j{jobs}"
-    test = f"ctest --test-dir build/test --timeout 300 -j{jobs} --stop-on-failure"
+    mutants = [m for m in mutants if not args.only or args.only in m["what"]]
+    for m in mutants:
+        m["preset"] = "windows" if re.search(r"_win32\.|\.rc\.in$", m["file"]) else "test"
+
+    def build(preset):
+        return f"cmake --build build/{preset} -j{jobs}"
+
+    def test(preset):
+        return f"ctest --test-dir build/{preset} --timeout 300 -j{jobs} --stop-on-failure"
+
     work = tempfile.mkdtemp(prefix="mutate-")
     copy = os.path.join(work, "src")
     try:
         shutil.copytree(args.tree, copy, symlinks=True,
                         ignore=lambda folder, names: [n for n in names if n in (".git", "build")]
                         if os.path.samefile(folder, args.tree) else [])
-        for command in ("cmake --preset test", build, test):
-            status, output = run(command, copy)
-            if status:
-                print(f"the tree fails '{command}' before any fault is planted:\n{output[-1500:]}")
-                return 2
+        for preset in sorted({m["preset"] for m in mutants}):
+            for command in (f"cmake --preset {preset}", build(preset), test(preset)):
+                status, output = run(command, copy)
+                if status:
+                    print(f"the tree fails '{command}' before any fault is planted:\n"
+                          f"{output[-1500:]}")
+                    return 2
         caught = planted = missing = stillborn = 0
         for m in mutants:
-            if args.only and args.only not in m["what"]:
-                continue
             path = os.path.join(copy, m["file"])
             old, new = "\n".join(m["old"]), "\n".join(m["new"])
             text = open(path, encoding="utf-8").read() if os.path.exists(path) else ""
@@ -94,13 +105,13 @@ def main():
                 continue
             open(path, "w", encoding="utf-8").write(text.replace(old, new))
             try:
-                if run(build, copy)[0]:
+                if run(build(m["preset"]), copy)[0]:
                     print(f"STILLBORN {m['what']} (does not compile)", flush=True)
                     stillborn += 1
                     continue
                 planted += 1
                 started = time.time()
-                status, _ = run(test, copy)
+                status, _ = run(test(m["preset"]), copy)
                 caught += bool(status)
                 word = "caught   " if status else "MISSED   "
                 print(f"{word} {m['what']} ({time.time() - started:.0f} s)", flush=True)
