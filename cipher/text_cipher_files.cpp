@@ -1,4 +1,5 @@
 #include <cstdint>
+#include <iterator>
 #include <optional>
 #include <string>
 
@@ -17,13 +18,14 @@ CTextCipher::ChunkReader ReadFrom(CInputFile& input) {
 
 // Returns n with its digits in groups of three, as "147,687".
 std::string GroupedDigits(std::uint64_t n) {
-  const std::string strDigits = std::to_string(n);
-  std::string strGrouped;
-  for (std::size_t i = 0; i < strDigits.size(); ++i) {
-    if (i > 0 && (strDigits.size() - i) % 3 == 0) strGrouped += ',';
-    strGrouped += strDigits[i];
+  char szDigits[32];  // The 20 digits of the largest, and 6 commas.
+  char* pFirst = std::end(szDigits);
+  for (int nDigits = 1;; ++nDigits) {
+    *--pFirst = static_cast<char>('0' + n % 10);
+    if ((n /= 10) == 0) break;
+    if (nDigits % 3 == 0) *--pFirst = ',';
   }
-  return strGrouped;
+  return {pFirst, std::end(szDigits)};
 }
 
 // Returns the warning that the text of strInFile was cut, if it was. A
@@ -33,10 +35,11 @@ std::string GroupedDigits(std::uint64_t n) {
 CStatus CutWarning(const std::string& strInFile, const std::optional<STextCut>& cut) {
   if (!cut) return {};
   const bool bOne = cut->nAfter == 1;
-  return CStatus::Warning(strInFile, "the text ends at a Ctrl-Z at byte " +
-                                         GroupedDigits(cut->nAt + 1) + "; the " +
-                                         GroupedDigits(cut->nAfter) + (bOne ? " byte" : " bytes") +
-                                         " after it " + (bOne ? "was" : "were") + " not converted");
+  std::string strWarning = "the text ends at a Ctrl-Z at byte ";
+  strWarning.append(GroupedDigits(cut->nAt + 1)).append("; the ");
+  strWarning.append(GroupedDigits(cut->nAfter))
+      .append(bOne ? " byte after it was" : " bytes after it were");
+  return CStatus::Warning(strInFile, strWarning.append(" not converted"));
 }
 
 }  // namespace
