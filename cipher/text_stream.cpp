@@ -177,6 +177,17 @@ CStatus ReadPastEnd(const CTextCipher::ChunkReader& read, CTextReader& reader, c
   }
 }
 
+// Ends the stream once its last slot is written: reads the rest of an input
+// whose text ended at a Ctrl-Z into the chunk buffer pBuffer, and stores
+// where the text was cut in *pCut, if given. The second thread has handed
+// over its last slot by then and touches nothing more.
+CStatus EndStream(const CTextCipher::ChunkReader& read, CTextReader& reader, char* pBuffer,
+                  std::optional<STextCut>* pCut) {
+  CStatus status = reader.AtEnd() ? ReadPastEnd(read, reader, pBuffer) : CStatus();
+  if (pCut != nullptr) *pCut = reader.Cut();
+  return status;
+}
+
 }  // namespace
 
 // The file is streamed in fixed chunks rather than read whole, so memory
@@ -241,13 +252,7 @@ CStatus CTextCipher::ConvertStream(const ChunkReader& read, const TextWriter& wr
     if (CStatus status = slot.text.empty() ? CStatus() : write(slot.text); !status.IsOk()) {
       return status;
     }
-    if (slot.bLast) {
-      // The second thread has handed over its last slot and touches
-      // nothing more.
-      CStatus status = reader.AtEnd() ? ReadPastEnd(read, reader, slot.pBuffer.get()) : CStatus();
-      if (pCut != nullptr) *pCut = reader.Cut();
-      return status;
-    }
+    if (slot.bLast) return EndStream(read, reader, slot.pBuffer.get(), pCut);
     handover.Count(-1);
     // On its own this thread reuses the one buffer.
     if (producer.IsRunning()) i ^= 1;
