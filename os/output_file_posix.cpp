@@ -248,11 +248,6 @@ CStatus COutputFile::CreateNamed(unsigned nAskedMode) {
       "rotfile: " + CStatus::Failure(m_strName, "interrupted").LeftBehind(TempPath()).Message() +
       "\n";
   ArmSignalCleanup(m_nDirFd, m_strTempName.c_str(), m_strNotice.c_str());
-  // Where the group cannot be kept, the mode that went with it is not kept
-  // either: it would open the output to the user's own group instead.
-  if (m_handedOn && fchown(m_nFd, static_cast<uid_t>(-1), m_handedOn->nGroup) != 0) {
-    m_handedOn.reset();
-  }
   return {};
 }
 
@@ -302,10 +297,12 @@ CStatus COutputFile::RenameIntoPlace(const char* pszName) {
   m_strTempName.clear();
   // Best effort: some file systems keep no modes, and refusing to write
   // there would help nobody. Where what the replaced file hands on cannot
-  // all be given (no room for the access control list, say), the output
-  // gets none of it, as a file made without a name does: a new file's group
-  // and mode. The list a new file gets here is the one it was made with, as
-  // a failed write of another leaves it.
+  // all be given (a group the user may not give, no room for the access
+  // control list), the output gets none of it, as a file made without a
+  // name does, but a new file's group and mode: a mode kept without its
+  // group would open the output to the user's own group instead. The list
+  // a new file gets here is the one it was made with, as a failed write of
+  // another leaves it.
   if (!m_handedOn || !HandOn(m_nFd, *m_handedOn)) {
     std::ignore = fchown(m_nFd, static_cast<uid_t>(-1), m_nNewGroup);
     fchmod(m_nFd, m_nNewMode);
