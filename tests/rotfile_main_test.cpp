@@ -134,6 +134,12 @@ void ExpectRuns(std::initializer_list<SCase> cases) {
     // An input that is its own output, as hard links of one file.
     WriteFile("h.txt", "l1\r\nl2\x1atail\n");
     fs::create_hard_link("h.txt", "h.qzv");
+    // An output the user made read-only (on Windows, by its attribute).
+    constexpr auto kWrite =
+        fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+    WriteFile("ro.txt", "abc\r\nabc");
+    WriteFile("ro.qzv", "old");
+    fs::permissions("ro.qzv", kWrite, fs::perm_options::remove);
 #ifndef _WIN32
     mkfifo("fifo", 0644);
     // A regular file whose first read fails: this process's unmapped page 0
@@ -145,10 +151,6 @@ void ExpectRuns(std::initializer_list<SCase> cases) {
     WriteFile("locked/notes.txt", "abc");
     chmod("locked", 0555);
     WriteFile("big.qzv", "old");
-    // A read-only output, which only root replaces.
-    WriteFile("ro.txt", "abc\r\nabc");
-    WriteFile("ro.qzv", "old");
-    chmod("ro.qzv", 0444);
     // A link to a directory at an output name is replaced like any link.
     fs::create_directory_symlink("busy.qzv", "dirlink.qzv");
     fs::create_directories(kDeepDir);
@@ -169,11 +171,6 @@ void ExpectRuns(std::initializer_list<SCase> cases) {
     rlimit saved;
     getrlimit(RLIMIT_FSIZE, &saved);
     const rlimit small = {4096, saved.rlim_max};
-#else
-    // An output the user marked read-only.
-    WriteFile("ro.qzv", "abc");
-    WriteFile("ro._zv", "old");
-    SetFileAttributesW(L"ro._zv", FILE_ATTRIBUTE_READONLY);
 #endif
     if (c.pszOut != nullptr || c.args.size() > 1) {
       for (const char* pszArg : c.args) WriteFile(Utf8Path(pszArg), c.strIn);
@@ -188,9 +185,9 @@ void ExpectRuns(std::initializer_list<SCase> cases) {
     setrlimit(RLIMIT_FSIZE, &saved);
     chmod("locked", 0755);  // For the scratch directory's removal.
     MakeAppendOnly("sub", false);
-#else
-    SetFileAttributesW(L"ro._zv", FILE_ATTRIBUTE_NORMAL);  // For the scratch directory's removal.
 #endif
+    // For the scratch directory's removal, on Windows.
+    fs::permissions("ro.qzv", fs::perms::owner_write, fs::perm_options::add);
     EXPECT_EQ(Snapshot(), expected) << testing::PrintToString(c.args);
   }
 }
@@ -261,7 +258,7 @@ TEST(RotfileMainTest, FailuresReportTheFileAndLeaveTheDirectoryAsItWas) {
       {{"/?"}, Failure("/?", ERROR_INVALID_NAME, kNoOptions)},
       {{""}, Failure("''", ERROR_PATH_NOT_FOUND)},
       {{"dir.qzv"}, Failure("dir.qzv: is a directory")},
-      {{"ro.qzv"}, Failure("ro._zv: is read-only: not replaced")},
+      {{"ro.txt"}, Failure("ro.qzv: is read-only: not replaced")},
       {{"NUL"}, Failure("NUL: not a regular file")},
       {{"busy.txt"}, Failure("busy.qzv: is a directory")},
       {{"no\nsuch\x1b[31m"}, Failure("$'no\\nsuch\\033[31m'", ERROR_INVALID_NAME)},
