@@ -127,7 +127,11 @@ run_cmd() {
   "$wine" cmd /c "$(windows_path "$scratch/session.bat")" </dev/null >"$scratch/session.out" 2>&1 || true
   while IFS= read -r line || [[ -n $line ]]; do
     line=${line%$'\r'}
-    if [[ $line == "$marker"* ]]; then
+    # Wine's own remarks on the Linux host under it (a folder it may not
+    # read, say) are nothing a Windows user sees.
+    if [[ $line == 'wine: '* ]]; then
+      continue
+    elif [[ $line == "$marker"* ]]; then
       printf '%s\n' "${prompts[n]-$line}"
       n=$((n + 1))
     elif ((n)); then
