@@ -213,8 +213,10 @@ inline bool CanFilterCalls() {
 // Whether this test can run rotfile on the system eWay.
 inline bool CanRun(EWay eWay) {
 #ifdef __linux__
-  static const bool bCanMountReadOnly = CanInChild(MountWorkingDirectoryReadOnly);
-  if (eWay == EWay::kReadOnly) return bCanMountReadOnly;
+  if (eWay == EWay::kReadOnly) {
+    static const bool bCanMountReadOnly = CanInChild(MountWorkingDirectoryReadOnly);
+    return bCanMountReadOnly;
+  }
   return eWay == EWay::kAsIs || (CanFilterCalls() && (eWay == EWay::kNamedFiles || CanHideProc()));
 #else
   return eWay == EWay::kAsIs;
