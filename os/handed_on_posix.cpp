@@ -3,6 +3,12 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#ifdef __linux__
+#include <linux/stat.h>
+#include <sys/syscall.h>
+#endif
+
+#include <cerrno>
 
 #include "os/access_list.h"
 
@@ -16,6 +22,28 @@ constexpr int kLookAccess = O_PATH;
 constexpr int kLookAccess = O_RDONLY | O_NONBLOCK | O_NOCTTY;
 #endif
 
+// Describes the file open at nFd as its file system has it now. A FUSE file
+// system (bindfs) answers fstat from a cache, which shows one link for about
+// a second after a second link is made; Linux's statx can be told to ask the
+// file system itself. It is called directly, as not every C library has a
+// function for it (musl before 1.2.5), and kernels before 4.11 lack it.
+bool LookAt(int nFd, struct stat* pInfo) {
+#ifdef __linux__
+  struct statx info;
+  if (syscall(SYS_statx, nFd, "", AT_EMPTY_PATH | AT_STATX_FORCE_SYNC, STATX_BASIC_STATS, &info) !=
+      0) {
+    return errno == ENOSYS && fstat(nFd, pInfo) == 0;
+  }
+  pInfo->st_mode = info.stx_mode;
+  pInfo->st_nlink = info.stx_nlink;
+  pInfo->st_uid = info.stx_uid;
+  pInfo->st_gid = info.stx_gid;
+  return true;
+#else
+  return fstat(nFd, pInfo) == 0;
+#endif
+}
+
 }  // namespace
 
 // Only the user's own file may steer who reads the output, and only one no
@@ -27,13 +55,18 @@ constexpr int kLookAccess = O_RDONLY | O_NONBLOCK | O_NOCTTY;
 std::optional<SHandedOn> HandedOnBy(int nDirFd, const char* pszName) {
   const int nFd = openat(nDirFd, pszName, kLookAccess | O_NOFOLLOW | O_CLOEXEC);
   if (nFd < 0) return std::nullopt;
-  struct stat info;
-  SHandedOn handedOn;
-  const bool bHandsOn = fstat(nFd, &info) == 0 && S_ISREG(info.st_mode) &&
-                        info.st_uid == geteuid() && info.st_nlink == 1 &&
-                        ReadAccessList(nFd, &handedOn.strAccessList);
+  std::optional<SHandedOn> handedOn = HandedOnByOpen(nFd, 1);
   close(nFd);
-  if (!bHandsOn) return std::nullopt;
+  return handedOn;
+}
+
+std::optional<SHandedOn> HandedOnByOpen(int nFd, unsigned nLinks) {
+  struct stat info = {};
+  SHandedOn handedOn;
+  if (!LookAt(nFd, &info) || !S_ISREG(info.st_mode) || info.st_uid != geteuid() ||
+      info.st_nlink != nLinks || !ReadAccessList(nFd, &handedOn.strAccessList)) {
+    return std::nullopt;
+  }
   handedOn.nMode = info.st_mode & 0777;
   handedOn.nGroup = info.st_gid;
   return handedOn;

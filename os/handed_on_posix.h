@@ -12,6 +12,7 @@ struct SHandedOn {
   unsigned nMode = 0;
   gid_t nGroup = 0;
   std::string strAccessList;  // As ReadAccessList stores it; empty when there is none.
+  bool operator==(const SHandedOn&) const = default;
 };
 
 // Returns what the file pszName in the directory nDirFd hands on, all read
@@ -19,6 +20,10 @@ struct SHandedOn {
 // the user's own that no other name shares, and its access control list can
 // be read. A link is not followed.
 std::optional<SHandedOn> HandedOnBy(int nDirFd, const char* pszName);
+
+// Returns what the file open at nFd hands on, when it is a regular file of
+// the user's own with nLinks names and its access control list can be read.
+std::optional<SHandedOn> HandedOnByOpen(int nFd, unsigned nLinks);
 
 // Gives the file open for writing at nFd the group, the access control list
 // and the permission bits of handedOn; returns false when any of them cannot

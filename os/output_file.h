@@ -22,7 +22,8 @@ inline constexpr char kReadOnlyReason[] = "is read-only: not replaced";
 // in the output's directory (O_TMPFILE): nobody else can open it, and if the
 // process dies, even by SIGKILL, it vanishes. Commit links it straight to the
 // final name, or, when a file is there, to a temporary name that it renames
-// over the final one at once. Elsewhere the bytes go to a named temporary
+// over the final one at once; only a process killed between those two steps
+// leaves that name. Elsewhere the bytes go to a named temporary
 // file in the output's directory, which Commit renames over the final name,
 // and which is removed on failure, on destruction without a commit, and when
 // a catchable signal ends the process (on Windows: Ctrl-C, Ctrl-Break or
@@ -31,6 +32,8 @@ inline constexpr char kReadOnlyReason[] = "is read-only: not replaced";
 // other process (a virus scanner, say) can keep either from happening; while
 // another process holds the final name, the rename is tried for about a
 // second. A temporary file that cannot be removed is named in the failure.
+// On POSIX a temporary file is locked while in use, and Create removes those
+// that a killed run left in the output's directory.
 class COutputFile {
  public:
   COutputFile() = default;
@@ -45,7 +48,8 @@ class COutputFile {
   // from being replaced, or a file the user may not write (on Windows, one
   // with the read-only attribute), for kReadOnlyReason. On POSIX the
   // directory is opened once here, and the file, the rename and the cleanup
-  // all work in it, wherever it is moved meanwhile. The output keeps the
+  // all work in it, wherever it is moved meanwhile; a read-only file system
+  // is said as such, to everyone. The output keeps the
   // permission bits, the group and the access control list of a file it
   // replaces, if that file is the user's own regular file with one link and
   // its group one the user may give;
@@ -53,14 +57,17 @@ class COutputFile {
   // the source's read and write bits (the umask, or the directory's default
   // access control list, applied). Windows has no modes: the file takes the
   // directory's access control list, and the hidden and system attributes of
-  // a file it replaces. REQUIRES: no file is open yet; source is open.
+  // a file it replaces. REQUIRES: no file is open yet; source is open and
+  // stays so until Commit.
   CStatus Create(const char* lpszFile, const CInputFile& source);
 
   // Writes all nSize bytes at pData, or fails and abandons the file.
   // REQUIRES: Create succeeded and neither Commit nor Abandon has been called.
   CStatus Write(const char* pData, std::size_t nSize);
 
-  // Puts the complete file in place under the final name.
+  // Puts the complete file in place under the final name, after judging that
+  // name again as Create did (on POSIX): the output then gets what the file
+  // there hands on at that moment, or is refused for what Create refuses.
   // REQUIRES: Create succeeded; called at most once, and not after Abandon.
   CStatus Commit();
 
@@ -82,15 +89,18 @@ class COutputFile {
   std::string m_strTemp;       // The temporary file's path, as messages name it.
   void* m_hFile = nullptr;     // The temporary file's HANDLE; null when none is ours.
 #else
-  int m_nDirFd = -1;  // The output's directory.
-  int m_nFd = -1;     // The new file, open for writing.
+  int m_nDirFd = -1;                      // The output's directory.
+  int m_nFd = -1;                         // The new file, open for writing.
+  const CInputFile* m_pSource = nullptr;  // What the output is made from.
   // How Commit gives a file made without a name its name; kNamed when the
   // file has a temporary name from the start.
   enum class ELink { kNamed, kEmptyPath, kProcFd } m_eLink = ELink::kNamed;
   // The temporary name in the directory; empty when none is ours.
   std::string m_strTempName;
-  // What a named temporary file is given once in place: what the file it
-  // replaces hands on, or else the mode and group a new file gets there.
+  // What the file it replaces hands on, as last looked at. A file without a
+  // name has been given it (none: what a new file gets); a named temporary
+  // file is given it once in place, or else the mode and group a new file
+  // gets there.
   std::optional<SHandedOn> m_handedOn;
   unsigned m_nNewMode = 0;
   gid_t m_nNewGroup = 0;
@@ -115,6 +125,10 @@ class COutputFile {
 
   // Gives the file without a name the name pszName, replacing what is there.
   CStatus LinkIntoPlace(const char* pszName);
+
+  // Gives the file without a name handedOn, or else what a new file gets.
+  // REQUIRES: m_eLink is not kNamed.
+  void HandOnAfresh(const std::optional<SHandedOn>& handedOn);
 #endif
 };
 

@@ -1,8 +1,11 @@
 // Tests that run the real rotfile binary as a child process: signals, runs at
 // the same moment, and a lease held by another process.
 #include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -41,6 +44,7 @@ constexpr int kTerminatingSignals[] = {
 // reads one byte from nGateFd; its standard error goes to nErrFd when that
 // is set, and its files may grow to nFileSizeLimit bytes when that is set.
 // With bHoldOpens, its opens wait for AnswerHeldOpens, given nGateFd's peer.
+// It runs as pUser when that is set (which takes root).
 struct SChild {
   const char* pszArg;
   EWay eWay = EWay::kAsIs;
@@ -49,6 +53,7 @@ struct SChild {
   int nErrFd = -1;
   rlim_t nFileSizeLimit = 0;
   bool bHoldOpens = false;
+  const passwd* pUser = nullptr;
 };
 
 // Starts the rotfile binary as child describes, as a user's shell would:
@@ -76,6 +81,13 @@ pid_t StartRotfile(const SChild& child) {
   if (child.nErrFd >= 0) dup2(child.nErrFd, STDERR_FILENO);
   const rlimit limit = {child.nFileSizeLimit, child.nFileSizeLimit};
   if (child.nFileSizeLimit != 0) setrlimit(RLIMIT_FSIZE, &limit);
+  // Another user may not reach the binary by its path (a build tree of
+  // root's), so it is opened first.
+  const int nBinaryFd = child.pUser != nullptr ? open(argv[0], O_RDONLY | O_CLOEXEC) : -1;
+  if (child.pUser != nullptr && (setgroups(0, nullptr) != 0 || setgid(child.pUser->pw_gid) != 0 ||
+                                 setuid(child.pUser->pw_uid) != 0)) {
+    _exit(126);
+  }
   if (!Restrict(child.eWay)) _exit(126);
 #ifdef __linux__
   if (child.bHoldOpens && !HoldOpens(child.nGateFd)) _exit(126);
@@ -83,7 +95,7 @@ pid_t StartRotfile(const SChild& child) {
   char chGo;
   while (child.nGateFd >= 0 && read(child.nGateFd, &chGo, 1) < 0 && errno == EINTR) {
   }
-  execv(argv[0], argv);
+  nBinaryFd >= 0 ? fexecve(nBinaryFd, argv, environ) : execv(argv[0], argv);
   _exit(127);
 }
 
@@ -104,6 +116,13 @@ std::set<std::string> EntryNames(const fs::path& dir = ".") {
   std::set<std::string> names;
   for (const auto& entry : fs::directory_iterator(dir)) names.insert(entry.path().filename());
   return names;
+}
+
+// Writes a sparse gigabyte to strName: it costs no disk, and is still being
+// converted long after the output is opened.
+void WriteSparseGigabyte(const std::string& strName) {
+  WriteFile(strName, "");
+  fs::resize_file(strName, std::uintmax_t{1} << 30);
 }
 
 // Returns the path of the file that the child nPid writes its output to,
@@ -183,10 +202,7 @@ TEST(ProcessTest, SignalRemovesTheTemporaryFileKeepsTheOldOutputAndEndsBySignal)
         c.nSignal, static_cast<int>(c.eWay), c.nIgnored, c.bSeal, c.nFileSizeLimit));
     CScratchDir dir;
     fs::create_directory("x");
-    // A sparse gigabyte costs no disk and is still being converted long
-    // after the output is opened.
-    WriteFile("x/big.txt", "");
-    fs::resize_file("x/big.txt", std::uintmax_t{1} << 30);
+    WriteSparseGigabyte("x/big.txt");
     WriteFile("x/big.qzv", "old");
     chmod("x/big.qzv", 0644);
     const int nErrFd = open("stderr", O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
@@ -223,29 +239,112 @@ TEST(ProcessTest, SignalRemovesTheTemporaryFileKeepsTheOldOutputAndEndsBySignal)
 }
 
 // Six runs go at the same moment, on "same.a" to "same.f", which all write
-// "same.qzv" through temporary files in one directory. Run i converts a file
-// of one repeated letter, 'a' + i, into '2' + i, so the output tells which
-// run wrote it, and must be one run's whole conversion.
+// "same.qzv" through temporary files in one directory, each removing those
+// that nobody holds. Run i converts a file of one repeated letter, 'a' + i,
+// into '2' + i, so the output tells which run wrote it, and must be one run's
+// whole conversion. Where the files have names from the start, each one
+// made is there for the others to find.
 TEST(ProcessTest, SimultaneousRunsLeaveOneWholeConversion) {
-  CScratchDir dir;
-  std::set<std::string> expected = {"same.qzv"};
-  int gate[2];
-  ASSERT_EQ(pipe(gate), 0);
-  std::vector<pid_t> pids;
-  for (char chRun = 'a'; chRun < 'g'; ++chRun) {
-    const std::string strIn = std::string("same.") + chRun;
-    WriteFile(strIn, std::string(1 << 20, chRun));
-    expected.insert(strIn);
-    pids.push_back(StartRotfile({strIn.c_str(), EWay::kAsIs, 0, gate[0]}));
+  for (EWay eWay : {EWay::kAsIs, EWay::kNamedFiles}) {
+    if (!CanRun(eWay)) continue;
+    CScratchDir dir;
+    std::set<std::string> expected = {"same.qzv"};
+    int gate[2];
+    ASSERT_EQ(pipe(gate), 0);
+    std::vector<pid_t> pids;
+    for (char chRun = 'a'; chRun < 'g'; ++chRun) {
+      const std::string strIn = std::string("same.") + chRun;
+      WriteFile(strIn, std::string(1 << 20, chRun));
+      expected.insert(strIn);
+      pids.push_back(StartRotfile({strIn.c_str(), eWay, 0, gate[0]}));
+    }
+    EXPECT_EQ(write(gate[1], "gggggg", 6), 6);
+    close(gate[0]);
+    close(gate[1]);
+    for (pid_t nPid : pids) EXPECT_TRUE(EndsBy(nPid));
+    EXPECT_EQ(EntryNames(), expected);
+    const std::string strOut = ReadFile("same.qzv");
+    EXPECT_TRUE(strOut == std::string(1 << 20, strOut[0]) && strOut[0] >= '2' && strOut[0] <= '7')
+        << "same.qzv is not one run's whole conversion";
   }
-  EXPECT_EQ(write(gate[1], "gggggg", 6), 6);
-  close(gate[0]);
-  close(gate[1]);
-  for (pid_t nPid : pids) EXPECT_TRUE(EndsBy(nPid));
-  EXPECT_EQ(EntryNames(), expected);
-  const std::string strOut = ReadFile("same.qzv");
-  EXPECT_TRUE(strOut == std::string(1 << 20, strOut[0]) && strOut[0] >= '2' && strOut[0] <= '7')
-      << "same.qzv is not one run's whole conversion";
+}
+
+// A run killed by SIGKILL leaves its temporary file where it has a name, and
+// the next run in that folder removes it; but not one that a running rotfile
+// holds (this test holds its lock, as rotfile does), nor another user's, nor
+// a file whose name is only like one.
+TEST(ProcessTest, TheNextRunRemovesTheTemporaryFileThatAKilledRunLeft) {
+  if (!CanRun(EWay::kNamedFiles)) GTEST_SKIP() << "takes seccomp, which an emulator passes not on";
+  CScratchDir dir;
+  WriteSparseGigabyte("big.txt");
+  const pid_t nPid = StartRotfile({"big.txt", EWay::kNamedFiles});
+  struct stat info = {};
+  const fs::path left = fs::path(AwaitOutput(nPid, &info)).filename();
+  kill(nPid, SIGKILL);
+  EXPECT_TRUE(EndsBy(nPid, SIGKILL));
+  std::set<std::string> kept = {".rotfile-heldheldheld",
+                                ".rotfile-ABCDEFGHIJKL",
+                                ".rotfile-abcdefghijklm",
+                                "big.txt",
+                                "small.txt",
+                                "small.qzv"};
+  for (const std::string& strName : kept) WriteFile(strName, "");
+  const int nHeldFd = open(".rotfile-heldheldheld", O_RDONLY | O_CLOEXEC);
+  ASSERT_EQ(flock(nHeldFd, LOCK_EX), 0);
+  if (geteuid() == 0) {
+    kept.insert(".rotfile-othersothers");
+    WriteFile(".rotfile-othersothers", "");
+    ASSERT_EQ(chown(".rotfile-othersothers", getpwnam("nobody")->pw_uid, 0), 0);
+  }
+  EXPECT_TRUE(fs::exists(left)) << left;
+  EXPECT_TRUE(EndsBy(StartRotfile({"small.txt"})));
+  close(nHeldFd);
+  EXPECT_EQ(EntryNames(), kept);
+}
+
+// Just before the output takes its name, the old output is judged again, as
+// an ordinary user's: made read-only meanwhile, it is kept and the run fails
+// as it would have at the start; otherwise the output gets the mode the old
+// one has then, or, where it is gone, a new file's (the input's 0600).
+TEST(ProcessTest, TheOldOutputIsJudgedAgainJustBeforeItIsReplaced) {
+  if (geteuid() == 0 && *ROTFILE_EMULATOR != '\0') {
+    GTEST_SKIP() << "runs as an ordinary user, which root cannot make an emulator's binary";
+  }
+  const passwd* pUser = geteuid() == 0 ? getpwnam("nobody") : nullptr;
+  const struct {
+    mode_t nMode;  // What the old output is given mid-run; 0: it is removed.
+    const char* pszError;
+    mode_t nAfter;
+  } kCases[] = {{0444, "rotfile: big.qzv: is read-only: not replaced\n", 0444},
+                {0640, "", 0640},
+                {0, "", 0600}};
+  for (EWay eWay : {EWay::kAsIs, EWay::kNamedFiles}) {
+    for (const auto& c : kCases) {
+      if (!CanRun(eWay)) continue;
+      CScratchDir dir;
+      WriteSparseGigabyte("big.txt");
+      WriteFile("big.qzv", "old");
+      const int nErrFd = open("stderr", O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+      for (const char* pszName : {".", "big.txt", "big.qzv", "stderr"}) {
+        chmod(pszName, *pszName == '.'                          ? 0700
+                       : std::string_view(pszName) == "big.qzv" ? 0644
+                                                                : 0600);
+        EXPECT_TRUE(pUser == nullptr || chown(pszName, pUser->pw_uid, pUser->pw_gid) == 0);
+      }
+      const pid_t nPid = StartRotfile({"big.txt", eWay, 0, -1, nErrFd, 0, false, pUser});
+      close(nErrFd);
+      struct stat info = {};
+      ASSERT_FALSE(AwaitOutput(nPid, &info).empty());
+      c.nMode != 0 ? chmod("big.qzv", c.nMode) : unlink("big.qzv");
+      fs::resize_file("big.txt", 0);
+      EXPECT_TRUE(EndsBy(nPid, 0, *c.pszError == '\0' ? 0 : 1)) << c.nMode;
+      EXPECT_EQ(ReadFile("stderr"), c.pszError) << c.nMode;
+      EXPECT_EQ(EntryNames(), (std::set<std::string>{"big.qzv", "big.txt", "stderr"})) << c.nMode;
+      EXPECT_EQ(ReadFile("big.qzv") == "old", *c.pszError != '\0') << c.nMode;
+      EXPECT_EQ(fs::status("big.qzv").permissions(), fs::perms(c.nAfter))
+          << c.nMode << " " << static_cast<int>(eWay);
+    }
+  }
 }
 
 #ifdef __linux__

@@ -2,8 +2,8 @@
 #define ROTFILE_TESTS_RESTRICTED_SYSTEM_H_
 
 // The system as a test makes it for rotfile: without files that have no
-// name, without /proc, with an append-only directory, or with each open held
-// until the test lets it go on. Each takes what Linux offers, and some take
+// name, without /proc, with an append-only directory, read-only, or with each
+// open held until the test lets it go on. Each takes what Linux offers, and some take
 // root.
 #ifdef __linux__
 #include <fcntl.h>
@@ -27,6 +27,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <iterator>
 #include <string>
@@ -63,9 +64,9 @@ inline bool CanMakeAppendOnly() {
 }
 
 // The system rotfile runs on: as it is, one that makes no file without a
-// name (O_TMPFILE fails as on a file system without it), or one without
-// /proc.
-enum class EWay { kAsIs, kNamedFiles, kNoProc };
+// name (O_TMPFILE fails as on a file system without it), one without /proc,
+// or one where the working directory's file system is mounted read-only.
+enum class EWay { kAsIs, kNamedFiles, kNoProc, kReadOnly };
 
 #ifdef __linux__
 // Filters every later system call of this process through filter, which
@@ -166,20 +167,35 @@ inline bool HideProc() {
          mount("none", "/proc", "tmpfs", 0, nullptr) == 0;
 }
 
-// Whether /proc can be hidden here from a program that does without it:
-// that takes root and a root directory that is a mount point (a plain chroot
-// has none); the sanitizers' runtime reads /proc.
+// Mounts the working directory again, read-only, where this process alone
+// sees it, and enters it there.
+inline bool MountWorkingDirectoryReadOnly() {
+  const std::filesystem::path here = std::filesystem::current_path();
+  return unshare(CLONE_NEWNS) == 0 &&
+         mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+         mount(here.c_str(), here.c_str(), nullptr, MS_BIND, nullptr) == 0 &&
+         mount(nullptr, here.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) == 0 &&
+         chdir(here.c_str()) == 0;
+}
+
+// Whether a child of this process can change its mounts as change does: that
+// takes root and a root directory that is a mount point (a plain chroot has
+// none).
+inline bool CanInChild(bool (*change)()) {
+  const pid_t nPid = fork();
+  if (nPid == 0) _exit(change() ? 0 : 1);
+  int nStatus = 1;
+  waitpid(nPid, &nStatus, 0);
+  return WIFEXITED(nStatus) && WEXITSTATUS(nStatus) == 0;
+}
+
+// Whether /proc can be hidden here from a program that does without it; the
+// sanitizers' runtime reads /proc.
 inline bool CanHideProc() {
 #ifdef __SANITIZE_ADDRESS__
   return false;
 #endif
-  static const bool bCan = [] {
-    const pid_t nPid = fork();
-    if (nPid == 0) _exit(HideProc() ? 0 : 1);
-    int nStatus = 1;
-    waitpid(nPid, &nStatus, 0);
-    return WIFEXITED(nStatus) && WEXITSTATUS(nStatus) == 0;
-  }();
+  static const bool bCan = CanInChild(HideProc);
   return bCan;
 }
 #endif
@@ -197,6 +213,10 @@ inline bool CanFilterCalls() {
 // Whether this test can run rotfile on the system eWay.
 inline bool CanRun(EWay eWay) {
 #ifdef __linux__
+  if (eWay == EWay::kReadOnly) {
+    static const bool bCanMountReadOnly = CanInChild(MountWorkingDirectoryReadOnly);
+    return bCanMountReadOnly;
+  }
   return eWay == EWay::kAsIs || (CanFilterCalls() && (eWay == EWay::kNamedFiles || CanHideProc()));
 #else
   return eWay == EWay::kAsIs;
@@ -207,6 +227,7 @@ inline bool CanRun(EWay eWay) {
 // whether it could. REQUIRES: CanRun(eWay).
 inline bool Restrict([[maybe_unused]] EWay eWay) {
 #ifdef __linux__
+  if (eWay == EWay::kReadOnly) return MountWorkingDirectoryReadOnly();
   return eWay == EWay::kAsIs || (eWay == EWay::kNamedFiles ? RefuseUnnamedFiles() : HideProc());
 #else
   return true;

@@ -393,16 +393,17 @@ TEST(NonRootOnlyTest, PermissionFailuresReportTheFileAndLeaveTheDirectoryAsItWas
   });
 }
 
-// Runs the command on pszArg in a child process on the system eWay, as the
-// user pw, also in group nGroup, under umask 022, where no access control
-// list can be given if bListsRefused; returns whether it gave expected.
+// Runs the command on pszArg in a child process on the system eWay (made
+// while still root), as the user pw, also in group nGroup, under umask 022,
+// where no access control list can be given if bListsRefused; returns
+// whether it gave expected.
 bool RunsAs(EWay eWay, const passwd& pw, gid_t nGroup, const char* pszArg, const SRun& expected,
             bool bListsRefused) {
   std::fflush(stdout);  // Else the child would write it again.
   const pid_t nPid = fork();
   if (nPid == 0) {
-    if (setgroups(1, &nGroup) != 0 || setgid(pw.pw_gid) != 0 || setuid(pw.pw_uid) != 0 ||
-        !Restrict(eWay) || (bListsRefused && !RefuseAccessLists())) {
+    if (!Restrict(eWay) || setgroups(1, &nGroup) != 0 || setgid(pw.pw_gid) != 0 ||
+        setuid(pw.pw_uid) != 0 || (bListsRefused && !RefuseAccessLists())) {
       _exit(2);
     }
     umask(022);
@@ -510,6 +511,25 @@ TEST(RootOnlyTest, OnlyTheUsersOwnFileHandsOnItsModeGroupAndAccessList) {
           << strCase;
       ASSERT_EQ(std::system("getfacl -cn --skip-base notes.qzv > list 2>&1"), 0);
       EXPECT_EQ(ReadFile("list"), c.pszListAfter) << strCase;
+    }
+  }
+}
+
+// A read-only file system is said as such, to root and to a user alike,
+// whatever the mode of an output there.
+TEST(RootOnlyTest, AReadOnlyFileSystemIsSaidAsSuchToEveryone) {
+  if (geteuid() != 0 || !CanRun(EWay::kReadOnly)) {
+    GTEST_SKIP() << "runs only as root where a directory can be mounted again: not in a chroot";
+  }
+  const uid_t nNobody = getpwnam("nobody")->pw_uid;
+  for (const passwd user : {*getpwuid(0), *getpwuid(nNobody)}) {
+    for (const auto& [pszExisting, nMode] :
+         {std::pair<const char*, mode_t>{"", 0}, {"own", 0644}, {"own", 0444}}) {
+      CScratchDir dir;
+      Plant({0777, 0644, pszExisting, nMode, user.pw_gid, ""}, user.pw_uid, user.pw_gid);
+      EXPECT_TRUE(RunsAs(EWay::kReadOnly, user, user.pw_gid, "notes.txt",
+                         Failure("notes.qzv: Read-only file system"), false))
+          << user.pw_uid << " " << pszExisting << " " << std::oct << nMode;
     }
   }
 }
