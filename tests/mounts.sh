@@ -14,7 +14,8 @@
 #                        programs on the machine reach it: for bindfs, in
 #                        the ext4 beneath
 #
-# NAME is one of $fs_names. exfat and ntfs are FUSE drivers, as Debian has
+# The sourcing script sets mounts_root, an empty folder for the images and
+# mount points. NAME is one of $fs_names. exfat and ntfs are FUSE drivers, as Debian has
 # them; bindfs shows an ext4 folder through FUSE; overlay's two layers lie on
 # one ext4 image.
 
@@ -61,6 +62,7 @@ mount_ext4() {
 }
 
 mount_fs() {
+  # shellcheck disable=SC2154  # set by the sourcing script
   local name=$1 size=$2 base=$mounts_root/$1 owner=(-o "uid=$fs_uid,gid=$fs_gid,umask=022")
   case $name in
     ext4) mount_ext4 "$base" "$size" ;;
