@@ -153,6 +153,9 @@ void ExpectRuns(std::initializer_list<SCase> cases) {
     WriteFile("big.qzv", "old");
     // A link to a directory at an output name is replaced like any link.
     fs::create_directory_symlink("busy.qzv", "dirlink.qzv");
+    // Names that look like options, of things that are there.
+    fs::create_directory("-d");
+    fs::create_symlink("nowhere", "--dangling");
     fs::create_directories(kDeepDir);
     // One more, whose names must be quoted.
     WriteFile("t\tx.txt", "abc");
@@ -246,9 +249,10 @@ SRun NoSuchFile(const std::string& strName, const std::string& strNote = "") {
 #endif
 }
 
-// What a missing file whose name looks like an option adds to the message.
-const std::string kNoOptions =
-    " (rotfile " ROTFILE_VERSION " takes no options; run it without arguments for its usage)";
+// What a missing file whose name looks like an option adds to the message,
+// with the version read from the package's declaration.
+const std::string kNoOptions = " (rotfile " ROTFILE_DECLARED_VERSION
+                               " takes no options; run it without arguments for its usage)";
 
 TEST(RotfileMainTest, FailuresReportTheFileAndLeaveTheDirectoryAsItWas) {
   ExpectRuns({
@@ -272,6 +276,9 @@ TEST(RotfileMainTest, FailuresReportTheFileAndLeaveTheDirectoryAsItWas) {
       {{"t\tx.txt"}, Failure("$'t\\tx.qzv': is the same file as $'t\\tx.txt'")},
       {{"dir.qzv"}, Failure("dir.qzv: Is a directory")},
       {{"fifo"}, Failure("fifo: not a regular file")},
+      {{"-d"}, Failure("-d: Is a directory")},
+      {{"--dangling"}, NoSuchFile("--dangling")},
+      {{"/no/such.txt"}, NoSuchFile("/no/such.txt")},
 #ifdef __linux__
       // The C libraries word this one apart ("I/O error" in musl).
       {{"mem.txt"}, Failure(CStatus::FromErrno("mem.txt", EIO).Message())},
