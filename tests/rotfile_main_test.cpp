@@ -367,15 +367,17 @@ TEST(NonRootOnlyTest, PermissionFailuresReportTheFileAndLeaveTheDirectoryAsItWas
 }
 
 // Runs the command on pszArg in a child process on the system eWay, as the
-// user pw, also in group nGroup, under umask 022, where no access control
+// user pw (the effective user only, the real one staying root, if
+// bRealRoot), also in group nGroup, under umask 022, where no access control
 // list can be given if bListsRefused; returns whether it gave expected.
 bool RunsAs(EWay eWay, const passwd& pw, gid_t nGroup, const char* pszArg, const SRun& expected,
-            bool bListsRefused) {
+            bool bListsRefused, bool bRealRoot) {
   std::fflush(stdout);  // Else the child would write it again.
   const pid_t nPid = fork();
   if (nPid == 0) {
-    if (setgroups(1, &nGroup) != 0 || setgid(pw.pw_gid) != 0 || setuid(pw.pw_uid) != 0 ||
-        !Restrict(eWay) || (bListsRefused && !RefuseAccessLists())) {
+    if (setgroups(1, &nGroup) != 0 || setgid(pw.pw_gid) != 0 ||
+        setreuid(bRealRoot ? 0 : pw.pw_uid, pw.pw_uid) != 0 || !Restrict(eWay) ||
+        (bListsRefused && !RefuseAccessLists())) {
       _exit(2);
     }
     umask(022);
@@ -444,6 +446,8 @@ TEST(RootOnlyTest, OnlyTheUsersOwnFileHandsOnItsModeGroupAndAccessList) {
     std::pair<mode_t, gid_t> after;  // The output's mode and group.
     const char* pszListAfter;        // What getfacl says of the output, if more than its mode.
     bool bListsRefused = false;      // No access control list can be given (a full disk).
+    bool bRealRoot = false;          // The user is only the effective one.
+    bool bAway = false;              // The user works in a subdirectory: "../notes.txt".
   } const kCases[] = {
       // clang-format off
       {{0777, 0600, "", 0, 0, ""}, kDone, {0600, nOwn}, ""},        {{0777, 0777, "", 0, 0, ""}, kDone, {0644, nOwn}, ""},
@@ -457,6 +461,9 @@ TEST(RootOnlyTest, OnlyTheUsersOwnFileHandsOnItsModeGroupAndAccessList) {
       {{0777, 0644, "own", 07640, kOther, ""}, kDone, {0640, kOther}, ""},
       {{0777, 0644, "own", 0640, nOwn, "d:u:2003:r"}, kDone, {0640, nOwn}, ""},
       {{0777, 0644, "own", 0444, nOwn, ""}, Failure("notes.qzv: is read-only: not replaced"), {0444, nOwn}, ""},
+      {{0777, 0644, "own", 0444, nOwn, ""}, Failure("notes.qzv: is read-only: not replaced"), {0444, nOwn}, "", false, true},
+      {{0777, 0644, "own", 0444, nOwn, ""}, Failure("../notes.qzv: is read-only: not replaced"), {0444, nOwn}, "", false, false, true},
+      {{0777, 0600, "link", 0444, 0, ""}, kDone, {0600, nOwn}, ""},
       {{0777, 0644, "own", 0640, 0, ""}, kDone, {0644, nOwn}, ""},
       {{01777, 0600, "own", 0640, nOwn, ""}, kDone, {0640, nOwn}, ""},
       {{0777, 0600, "root", 0666, kOther, ""}, kDone, {0600, nOwn}, ""},
@@ -466,13 +473,18 @@ TEST(RootOnlyTest, OnlyTheUsersOwnFileHandsOnItsModeGroupAndAccessList) {
   for (EWay eWay : {EWay::kAsIs, EWay::kNamedFiles}) {
     for (const auto& c : kCases) {
       if (!CanRun(eWay) || (c.bListsRefused && !CanFilterCalls())) continue;
-      const std::string strCase = testing::PrintToString(
-          std::make_tuple(c.planting.pszExisting, c.planting.nMode, c.planting.nGroup,
-                          c.planting.pszList, c.bListsRefused, static_cast<int>(eWay)));
+      const std::string strCase = testing::PrintToString(std::make_tuple(
+          c.planting.pszExisting, c.planting.nMode, c.planting.nGroup, c.planting.pszList,
+          c.bListsRefused, c.bRealRoot, c.bAway, static_cast<int>(eWay)));
       CScratchDir dir;
       Plant(c.planting, pNobody->pw_uid, nOwn);
-      EXPECT_TRUE(RunsAs(eWay, *pNobody, kOther, "notes.txt", c.expected, c.bListsRefused))
+      fs::create_directory("away");
+      fs::current_path(c.bAway ? "away" : ".");
+      EXPECT_TRUE(RunsAs(eWay, *pNobody, kOther, c.bAway ? "../notes.txt" : "notes.txt", c.expected,
+                         c.bListsRefused, c.bRealRoot))
           << strCase;
+      fs::current_path(c.bAway ? ".." : ".");
+      fs::remove("away");  // Gone before the directory is looked at.
       struct stat info = {};
       stat("notes.qzv", &info);
       EXPECT_EQ(std::make_pair(info.st_mode & 07777, info.st_gid), c.after) << strCase;
