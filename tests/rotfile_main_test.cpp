@@ -431,8 +431,11 @@ void Plant(const SPlanting& p, uid_t nUser, gid_t nUserGroup) {
 // may give a file to that group; otherwise the output gets what any new file
 // created there with the input's read and write bits gets: so it does too
 // where the access control list cannot be given. Set-user-ID, set-group-ID
-// and sticky bits are never handed on. Each case runs on a system that
-// makes files without a name, and on one that does not.
+// and sticky bits are never handed on. A read-only output is refused as
+// the effective user finds it, while the real user is root, and looked for
+// in its own directory when the user works in another; a link to a
+// read-only file is replaced. Each case runs on a system that makes files
+// without a name, and on one that does not.
 TEST(RootOnlyTest, OnlyTheUsersOwnFileHandsOnItsModeGroupAndAccessList) {
   if (geteuid() != 0) GTEST_SKIP() << "runs only as root, who alone can plant files of other users";
   const passwd* pNobody = getpwnam("nobody");
