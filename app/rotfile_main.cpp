@@ -1,6 +1,7 @@
 #include "app/rotfile_main.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <new>
 #include <string>
 #include <string_view>
@@ -36,6 +37,14 @@ bool LooksLikeOption(std::string_view strFile) {
   return strFile.starts_with('-');
 }
 
+// Whether strFile, which an open found missing, is there all the same: a
+// symbolic link that leads nowhere.
+bool IsDanglingLink(std::string_view strFile) {
+  std::error_code error;
+  const std::filesystem::path path = std::u8string(strFile.begin(), strFile.end());
+  return std::filesystem::is_symlink(std::filesystem::symlink_status(path, error));
+}
+
 }  // namespace
 
 int RotfileMain(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
@@ -66,9 +75,11 @@ int RotfileMain(int argc, const char* const* argv, std::ostream& out, std::ostre
     // A mutex or condition variable the system could not provide.
     status = CStatus::Failure(lpszFile, error.code().message());
   }
-  // A file really named "--help" is converted like any other; only when no
-  // such file is there does the user learn that rotfile has no options.
-  if (status.IsMissingFile() && status.File() == lpszFile && LooksLikeOption(lpszFile)) {
+  // A file really named "--help" is converted like any other; only when the
+  // name names nothing at all does the user learn that rotfile has no
+  // options: a link of that name that leads nowhere was made on purpose.
+  if (status.IsMissingFile() && status.File() == lpszFile && LooksLikeOption(lpszFile) &&
+      !IsDanglingLink(lpszFile)) {
     status = status.WithNote("rotfile " ROTFILE_VERSION
                              " takes no options; run it without arguments for its usage");
   }

@@ -55,14 +55,16 @@ class CTextCipher {
   // read is called one call at a time: on the calling thread until it fills a
   // whole chunk, then on a second thread, up to two chunks ahead of write,
   // when one can start. write is called on the calling thread. A text that
-  // ends at a Ctrl-Z is followed by reading the rest of the input; where
-  // it was cut, if anything but Ctrl-Z follows, is stored in *pCut when
+  // ends at a Ctrl-Z is followed by reading the rest of the input, where a
+  // failed read ends that reading alone; where it was cut, if anything but
+  // Ctrl-Z follows or the rest could not be read, is stored in *pCut when
   // pCut is given.
   CStatus ConvertStream(const ChunkReader& read, const TextWriter& write,
                         std::optional<STextCut>* pCut = nullptr) const;
 
   // Reads lpszInFile as text and stores its conversion in *pstrText; warns
-  // when the text ends at a Ctrl-Z that anything but Ctrl-Z follows.
+  // when the text ends at a Ctrl-Z that anything but Ctrl-Z follows, or
+  // bytes that could not be read.
   CStatus ConvertFileText(const char* lpszInFile, std::string* pstrText) const;
 
   // Converts the file lpszInFile into lpszOutFile, which is replaced only when

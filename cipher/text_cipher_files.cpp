@@ -1,8 +1,7 @@
-#include <cstdint>
-#include <iterator>
 #include <optional>
 #include <string>
 
+#include "cipher/cut_warning.h"
 #include "cipher/output_name.h"
 #include "cipher/text_cipher.h"
 #include "os/input_file.h"
@@ -14,32 +13,6 @@ CTextCipher::ChunkReader ReadFrom(CInputFile& input) {
   return [&input](char* pBuffer, std::size_t nMax, std::size_t* pnRead) {
     return input.Read(pBuffer, nMax, pnRead);
   };
-}
-
-// Returns n with its digits in groups of three, as "147,687".
-std::string GroupedDigits(std::uint64_t n) {
-  char szDigits[32];  // The 20 digits of the largest, and 6 commas.
-  char* pFirst = std::end(szDigits);
-  for (int nDigits = 1;; ++nDigits) {
-    *--pFirst = static_cast<char>('0' + n % 10);
-    if ((n /= 10) == 0) break;
-    if (nDigits % 3 == 0) *--pFirst = ',';
-  }
-  return {pFirst, std::end(szDigits)};
-}
-
-// Returns the warning that the text of strInFile was cut, if it was. A
-// binary or UTF-16 file meets a Ctrl-Z byte early, and whoever deletes it
-// after converting it would lose all that follows: so the user is told
-// where, counted from 1 as cmp counts, and how much.
-CStatus CutWarning(const std::string& strInFile, const std::optional<STextCut>& cut) {
-  if (!cut) return {};
-  const bool bOne = cut->nAfter == 1;
-  std::string strWarning = "the text ends at a Ctrl-Z at byte ";
-  strWarning.append(GroupedDigits(cut->nAt + 1)).append("; the ");
-  strWarning.append(GroupedDigits(cut->nAfter))
-      .append(bOne ? " byte after it was" : " bytes after it were");
-  return CStatus::Warning(strInFile, strWarning.append(" not converted"));
 }
 
 }  // namespace

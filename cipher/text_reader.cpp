@@ -84,8 +84,9 @@ void CTextReader::TakeAfterEnd(const char* pBytes, std::size_t nSize) {
   }
 }
 
+// Bytes that could not be read may be text: the user is told of them too.
 std::optional<STextCut> CTextReader::Cut() const {
-  if (!m_bTextFollows) return std::nullopt;
+  if (!m_bTextFollows && m_cut.strUnread.empty()) return std::nullopt;
   return m_cut;
 }
 

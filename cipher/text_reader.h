@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
+#include <utility>
 
 #include "cipher/byte_rule.h"
 #include "cipher/kernel.h"
@@ -13,7 +15,8 @@
 // Where a text that ends at a Ctrl-Z was cut from the rest of its input.
 struct STextCut {
   std::uint64_t nAt = 0;     // The Ctrl-Z's place among the raw bytes, counted from 0.
-  std::uint64_t nAfter = 0;  // How many raw bytes follow it.
+  std::uint64_t nAfter = 0;  // How many raw bytes follow it, as far as they could be read.
+  std::string strUnread;     // Why the rest could not be read; empty when all was.
 };
 
 // Turns the raw bytes of a file, handed over in chunks of any size, into the
@@ -54,8 +57,13 @@ class CTextReader {
   // REQUIRES: AtEnd().
   void TakeAfterEnd(const char* pBytes, std::size_t nSize);
 
+  // Notes that the raw bytes after those taken could not be read, for the
+  // reason strReason. REQUIRES: AtEnd().
+  void NoteUnread(std::string strReason) { m_cut.strUnread = std::move(strReason); }
+
   // Returns where the text was cut, once it has ended at a Ctrl-Z that a byte
-  // other than Ctrl-Z follows in the raw bytes taken; nothing otherwise.
+  // other than Ctrl-Z follows in the raw bytes taken, or that bytes follow
+  // which could not be read; nothing otherwise.
   std::optional<STextCut> Cut() const;
 
  private:

@@ -179,13 +179,15 @@ CStatus ReadPastEnd(const CTextCipher::ChunkReader& read, CTextReader& reader, c
 
 // Ends the stream once its last slot is written: reads the rest of an input
 // whose text ended at a Ctrl-Z into the chunk buffer pBuffer, and stores
-// where the text was cut in *pCut, if given. The second thread has handed
-// over its last slot by then and touches nothing more.
-CStatus EndStream(const CTextCipher::ChunkReader& read, CTextReader& reader, char* pBuffer,
-                  std::optional<STextCut>* pCut) {
+// where the text was cut in *pCut, if given. A read that fails there (a bad
+// sector in the tail of a damaged file) fails nothing: the text is whole by
+// then, and the cut says what could not be read. The second thread has
+// handed over its last slot by then and touches nothing more.
+void EndStream(const CTextCipher::ChunkReader& read, CTextReader& reader, char* pBuffer,
+               std::optional<STextCut>* pCut) {
   CStatus status = reader.AtEnd() ? ReadPastEnd(read, reader, pBuffer) : CStatus();
+  if (!status.IsOk()) reader.NoteUnread(status.Reason());
   if (pCut != nullptr) *pCut = reader.Cut();
-  return status;
 }
 
 }  // namespace
@@ -252,7 +254,10 @@ CStatus CTextCipher::ConvertStream(const ChunkReader& read, const TextWriter& wr
     if (CStatus status = slot.text.empty() ? CStatus() : write(slot.text); !status.IsOk()) {
       return status;
     }
-    if (slot.bLast) return EndStream(read, reader, slot.pBuffer.get(), pCut);
+    if (slot.bLast) {
+      EndStream(read, reader, slot.pBuffer.get(), pCut);
+      return {};
+    }
     handover.Count(-1);
     // On its own this thread reuses the one buffer.
     if (producer.IsRunning()) i ^= 1;

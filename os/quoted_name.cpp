@@ -61,8 +61,10 @@ bool IsBlank(char32_t chCode) { return chCode == kBrailleBlank || IsIn(kWhiteSpa
 // Returns whether every character of strName prints, nothing at either end
 // shows as blank space, which the end of a message or its ": " would hide,
 // and the name holds no ': else it could be read as the quoted form of
-// another name ($'a\nb' as a line break, '' as the empty name).
+// another name ($'a\nb' as a line break, '' as the empty name); nor ": ",
+// which would read as where the name ends and the reason begins.
 bool ShowsItself(std::string_view strName) {
+  if (strName.find(": ") != std::string_view::npos) return false;
   char32_t chFirst = 0;
   char32_t chLast = 0;
   for (std::size_t i = 0; i < strName.size();) {

@@ -48,6 +48,9 @@ class CStatus {
   // Returns true for a failure because File() names no file.
   bool IsMissingFile() const { return m_bMissingFile; }
 
+  // Returns the reason of a failure, or the warning; empty for a plain success.
+  const std::string& Reason() const { return m_strReason; }
+
   // Returns the name of the file that failed; empty for a success.
   const std::string& File() const { return m_strFile; }
 

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
+#include "cipher/cut_warning.h"
 #include "cipher/text_reader.h"
 #include "scratch_dir.h"
 #include "text_reference.h"
@@ -52,6 +54,24 @@ TEST(TextCipherTest, ConvertFileTextGivesTheDefaultConversionOfTheText) {
             "converted");
   EXPECT_EQ(strText, "OP_p} N~2K\x7f\x80\xff\0\t\r\n"s);
   EXPECT_FALSE(CTextCipher().ConvertFileText("missing.txt", &strText).IsOk());
+}
+
+// Where the text ends and what follows, with counts of three, six and nine
+// digits that take no comma in front, and of four, seven and ten.
+TEST(TextCipherTest, CutWarningSaysWhereTheTextEndsAndWhatFollows) {
+  const std::pair<STextCut, std::string> kCuts[] = {
+      {{99, 1000, ""}, "100; the 1,000 bytes after it were not converted"},
+      {{99999, 1000000, ""}, "100,000; the 1,000,000 bytes after it were not converted"},
+      {{99999999, 1000000000, ""},
+       "100,000,000; the 1,000,000,000 bytes after it were not converted"},
+      {{8, 0, "broken"}, "9; what follows it could not be read (broken)"},
+      {{8, 1, "broken"},
+       "9; the 1 byte after it was not converted, and what follows could not be read (broken)"},
+  };
+  for (const auto& [cut, strWarning] : kCuts) {
+    EXPECT_EQ(CutWarning("in.txt", cut).Message(),
+              "in.txt: warning: the text ends at a Ctrl-Z at byte " + strWarning);
+  }
 }
 
 }  // namespace

@@ -108,6 +108,15 @@ TEST(TextReaderTest, LooksAtNothingPastTheChunkOrTheText) {
   }
 }
 
+// A read that fails past the Ctrl-Z ends the count of what follows, which
+// the cut notes, even when no byte was counted: a failure before it fails
+// the stream, as StreamStopsAtTheFirstFailure shows.
+TEST(TextReaderTest, AFailedReadPastTheTextEndsOnlyTheCount) {
+  const std::size_t kReads[] = {4, 0};
+  EXPECT_EQ(ConvertInReads("ab\x1azz", kReads, FastestKernel()), "23 [cut at 2, 1 after, broken]");
+  EXPECT_EQ(ConvertInReads("ab\x1a", kReads, FastestKernel()), "23 [cut at 2, 0 after, broken]");
+}
+
 TEST(TextReaderTest, StreamStopsAtTheFirstFailureAndReadsAtMostTwoChunksAhead) {
   // Full chunks, so that the second thread takes over after the first; then
   // the second read fails or runs out of memory, or the first write fails.

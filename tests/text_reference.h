@@ -22,17 +22,19 @@ inline std::string ReadAsText(std::string_view raw) {
 }
 
 // How a stream's cut is noted after its text: " [cut at N, M after]" where
-// the text ends at a Ctrl-Z at N that anything but Ctrl-Z follows.
+// the text ends at a Ctrl-Z at N that anything but Ctrl-Z follows, and
+// ", REASON" before the "]" when the rest could not be read.
 inline std::string CutNote(const std::optional<STextCut>& cut) {
   if (!cut) return {};
-  return " [cut at " + std::to_string(cut->nAt) + ", " + std::to_string(cut->nAfter) + " after]";
+  return " [cut at " + std::to_string(cut->nAt) + ", " + std::to_string(cut->nAfter) + " after" +
+         (cut->strUnread.empty() ? "" : ", " + cut->strUnread) + "]";
 }
 
 // The note of raw's cut, found the plain way.
 inline std::string CutNote(std::string_view raw) {
   const std::size_t nAt = raw.find('\x1a');
   if (raw.find_first_not_of('\x1a', nAt) == std::string_view::npos) return {};
-  return CutNote(STextCut{nAt, raw.size() - nAt - 1});
+  return CutNote(STextCut{nAt, raw.size() - nAt - 1, ""});
 }
 
 // The conversion of one byte, step by step as documented: the byte as a
@@ -49,7 +51,8 @@ inline char ReferenceConvert(char chByte, int nBase = 31, int nWidth = 94) {
 // Converts raw with eKernel through CTextCipher::ConvertStream as if it were
 // a file whose reads deliver at most reads[0], reads[1], ... bytes in turn,
 // over again from the start (as many as asked when reads is empty), so the
-// caller chooses where the chunk edges fall. Returns the converted text and
+// caller chooses where the chunk edges fall; a read of 0 planned there fails,
+// for the reason "broken". Returns the converted text and
 // its CutNote, or the message of the failure when the stream fails.
 inline std::string ConvertInReads(std::string_view raw, std::span<const std::size_t> reads,
                                   EKernel eKernel) {
@@ -60,6 +63,7 @@ inline std::string ConvertInReads(std::string_view raw, std::span<const std::siz
   const CStatus status = CTextCipher().SetKernel(eKernel).ConvertStream(
       [&](char* pBuffer, std::size_t nMax, std::size_t* pnRead) {
         if (!reads.empty()) nMax = std::min(nMax, reads[nReads++ % reads.size()]);
+        if (nMax == 0) return CStatus::Failure("in", "broken");
         *pnRead = std::min(nMax, raw.size() - nPos);
         std::memcpy(pBuffer, raw.data() + nPos, *pnRead);
         nPos += *pnRead;
