@@ -516,7 +516,7 @@ TEST(RootOnlyTest, AReadOnlyFileSystemIsSaidAsSuchToEveryone) {
       CScratchDir dir;
       Plant({0777, 0644, pszExisting, nMode, user.pw_gid, ""}, user.pw_uid, user.pw_gid);
       EXPECT_TRUE(RunsAs(EWay::kReadOnly, user, user.pw_gid, "notes.txt",
-                         Failure("notes.qzv: Read-only file system"), false))
+                         Failure("notes.qzv: Read-only file system"), false, false))
           << user.pw_uid << " " << pszExisting << " " << std::oct << nMode;
     }
   }
