@@ -1,7 +1,9 @@
 # Run at build time: writes OUT, the changelog for the users of one system
 # (FOR: debian or windows), from CHANGELOG.md (IN), so that the copies cannot
 # disagree. An item that concerns some systems only begins "On SYSTEMS,"; a
-# copy keeps it only where SYSTEMS names its own (Linux for Debian). Both
+# copy keeps it only where SYSTEMS names its own (Linux for Debian). The zip
+# is for x86-64 alone, so Windows' copy also leaves out an item that names
+# another processor or its instructions (ARM, NEON, IBM Z). Both
 # copies are plain text: Markdown's backticks become double quotes. Debian's is in
 # Debian's format: each "## VERSION (YYYY-MM-DD)" section becomes an entry by
 # MAINTAINER dated noon UTC of that day, and each "- " item a "  * " item, its
@@ -15,6 +17,24 @@ else()
   message(FATAL_ERROR "FOR must be debian or windows, not '${FOR}'")
 endif()
 file(STRINGS ${IN} lines)
+# The numbers of the lines that begin an item for other processors.
+set(foreign "")
+if(FOR STREQUAL "windows")
+  set(index 0)
+  set(first -1)
+  foreach(line IN LISTS lines)
+    if(line MATCHES "^- ")
+      set(first ${index})
+    elseif(NOT line MATCHES "^  ")
+      set(first -1)
+    endif()
+    if(first GREATER -1 AND line MATCHES "(^|[^A-Za-z])(ARM|NEON|IBM Z)([^A-Za-z]|$)")
+      list(APPEND foreign ${first})
+    endif()
+    math(EXPR index "${index} + 1")
+  endforeach()
+endif()
+set(index -1)
 set(offsets 0 3 2 5 0 3 5 1 4 6 2 4)
 set(weekdays Sun Mon Tue Wed Thu Fri Sat)
 set(months Jan Feb Mar Apr May Jun Jul Aug Sep Oct Nov Dec)
@@ -35,6 +55,7 @@ macro(underline heading mark)
   string(APPEND out "${heading}\n${rule}\n")
 endmacro()
 foreach(line IN LISTS lines)
+  math(EXPR index "${index} + 1")
   string(REPLACE "`" "\"" line "${line}")
   if(line MATCHES "^## ([0-9][^ ]*) \\(([0-9]+)-([0-9]+)-([0-9]+)\\)$")
     set(version ${CMAKE_MATCH_1})
@@ -71,6 +92,10 @@ foreach(line IN LISTS lines)
       if(at EQUAL -1)
         set(keep FALSE)
       endif()
+    endif()
+    list(FIND foreign ${index} at)
+    if(at GREATER -1)
+      set(keep FALSE)
     endif()
     if(keep AND FOR STREQUAL "debian")
       string(APPEND out "  * ${item}\n")

@@ -18,6 +18,12 @@ if(BUILD_TESTING AND GROFF_EXECUTABLE)
   add_test(NAME ManPage.RendersWithoutWarnings
     COMMAND ${CMAKE_COMMAND} -DGROFF=${GROFF_EXECUTABLE} -DPAGE=${ROTFILE_MAN_PAGE}
             -P ${PROJECT_SOURCE_DIR}/cmake/CheckManPage.cmake)
+  # The zip's texts, the manual's among them, made here as well: a change to
+  # the page shows at once when it reads as Unix to a Windows user.
+  add_test(NAME Docs.WindowsTextsSpeakToWindowsUsers
+    COMMAND ${CMAKE_COMMAND} -DSOURCE=${PROJECT_SOURCE_DIR} -DGROFF=${GROFF_EXECUTABLE}
+            -DWORK=${CMAKE_CURRENT_BINARY_DIR}/windows-texts
+            -P ${PROJECT_SOURCE_DIR}/cmake/CheckWindowsTexts.cmake)
 elseif(BUILD_TESTING)
   message(STATUS "groff not found: the manual page check is skipped")
 endif()

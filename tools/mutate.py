@@ -18,10 +18,11 @@ file that only the Windows build compiles (a name with _win32, or a .rc.in)
 is tried in the windows preset, under Wine; any other in the test preset.
 The unchanged copy is built with each preset it needs and must pass its
 tests first. Then, for each fault, the copy is rebuilt and ctest runs; a
-failing run catches the fault. A fault whose text is no longer found is reported as MISSING, so the
-list must keep in step with the code. The exit status is 0 only when every
-fault is caught, found and compiles. Scratch files, those of the tests
-included, go to $TMPDIR.
+failing run catches the fault. A fault whose text is no longer found is
+reported as MISSING, so the list must keep in step with the code. The exit
+status is 0 only when every fault is caught, found and compiles; it is 2,
+before anything is built, when --only matches no fault. Scratch files,
+those of the tests included, go to $TMPDIR.
 """
 import argparse
 import os
@@ -72,6 +73,11 @@ def main():
 
     jobs = os.environ.get("CMAKE_BUILD_PARALLEL_LEVEL", "2")
     mutants = [m for m in mutants if not args.only or args.only in m["what"]]
+    if not mutants:
+        # Nothing planted proves nothing: a mistyped --only must not pass.
+        print(f"no fault's description holds '{args.only}'" if args.only else "no fault is listed",
+              file=sys.stderr)
+        return 2
     for m in mutants:
         m["preset"] = "windows" if re.search(r"_win32\.|\.rc\.in$", m["file"]) else "test"
 
