@@ -7,7 +7,7 @@
 
 #include "cipher/byte_rule.h"
 
-// The vector kernels of the text reader: each reads raw text once, finding
+// The passes of the text reader, one for each kernel: each reads raw text once, finding
 // the Ctrl-Z, dropping the CR of each CR LF pair and converting every other
 // byte by a rule, all in the same pass.
 
@@ -38,6 +38,7 @@ inline constexpr std::array<std::uint8_t, 64> kRamp = [] {
 // The bytes it leaves, a CR at the end and the Ctrl-Z among them, are the
 // caller's.
 // REQUIRES: pOut <= pIn <= pEnd; the processor has the pass's instructions.
+STextPass PassGeneric(const SByteRule& rule, const char* pIn, const char* pEnd, char* pOut);
 #ifdef ROTFILE_PASS_X86
 STextPass PassSse2(const SByteRule& rule, const char* pIn, const char* pEnd, char* pOut);
 STextPass PassAvx2(const SByteRule& rule, const char* pIn, const char* pEnd, char* pOut);
