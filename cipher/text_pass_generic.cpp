@@ -6,12 +6,12 @@
 #include "cipher/text_reader.h"
 
 // The generic pass needs no vector unit: it takes the text eight bytes at a
-// time in a 64-bit word, whose bytes are worked on side by side by carrying
-// each byte's result in its top bit. It converts only rules that keep every
-// byte within itself: a window of 7-bit codes whose lower half stays below
-// 256 when raised and whose upper half stays above 0 when wrapped. Then each
-// byte's result is a plain sum, so one addition and one subtraction over the
-// whole word convert all eight, and no carry or borrow crosses a byte. The
+// time in a 64-bit word, and tells where each byte lies by sums whose top bit
+// in each byte holds the answer, no carry crossing into the next byte. It
+// converts only the rules of a window of 7-bit codes of even width, whose
+// lower half stays below 256 when raised and whose upper half stays at 0 or
+// above when lowered by as much: then each byte's result is a plain sum, and
+// one multiplication and one addition over the word convert all eight. The
 // tool's window (blank to brace) is such a rule; for any other the pass
 // leaves every byte to the caller's byte loop. Only dropping a byte depends
 // on the order of the bytes in the word.
