@@ -37,9 +37,9 @@ inline constexpr std::array<std::uint8_t, 64> kRamp = [] {
 // block that holds a Ctrl-Z, or where its next step would look past pEnd.
 // The bytes it leaves, a CR at the end and the Ctrl-Z among them, are the
 // caller's.
-// The generic pass, which any processor runs, leaves every byte to the
-// caller for a rule other than the rotation of a window of 7-bit codes by
-// half its even width.
+// The generic pass, which any processor runs, takes the rotation of a
+// window of 7-bit codes by half its even width, and may leave every byte of
+// any other rule to the caller.
 // REQUIRES: pOut <= pIn <= pEnd; the processor has the pass's instructions.
 STextPass PassGeneric(const SByteRule& rule, const char* pIn, const char* pEnd, char* pOut);
 #ifdef ROTFILE_PASS_X86
