@@ -84,8 +84,10 @@ void BM_ConvertBuffer(benchmark::State& state, EText eText) {
   state.SetBytesProcessed(state.iterations() * std::ssize(strText));
 }
 
-// BM_ReadAndConvert/KERNEL/TEXT for each kernel this processor has.
+// BM_ReadAndConvert/KERNEL/TEXT for each kernel this processor has, and in
+// the report's header the one the tool chose.
 const bool kReadAndConvertRegistered = [] {
+  benchmark::AddCustomContext("chosen kernel", KernelName(FastestKernel()));
   const std::pair<const char*, EText> kTexts[] = {
       {"lf_text", EText::kLf}, {"crlf_text", EText::kCrLf}, {"random_bytes", EText::kRandom}};
   for (EKernel eKernel : SupportedKernels()) {

@@ -13,8 +13,13 @@ enum class EKernel {
   kNeon,     // AArch64: 16 bytes a step.
 };
 
-// Returns the kernels this processor can run, kGeneric first, fastest last.
+// Returns the kernels this processor can run, kGeneric first, widest last.
 std::span<const EKernel> SupportedKernels();
+
+// Returns the fastest of kernels, the kernels a processor runs as
+// SupportedKernels lists them, on an AMD processor of cpuid family nFamily
+// (the extended family added) or, for bAmd false, on any other.
+EKernel FastestKernelOf(std::span<const EKernel> kernels, bool bAmd, unsigned nFamily);
 
 // Returns the fastest kernel this processor can run: the one the tool uses.
 EKernel FastestKernel();

@@ -7,9 +7,9 @@
 
 #include "cipher/byte_rule.h"
 
-// The vector kernels of the text reader: each reads raw text once, finding
-// the Ctrl-Z, dropping the CR of each CR LF pair and converting every other
-// byte by a rule, all in the same pass.
+// The passes of the text reader, one for each kernel: each reads raw text
+// once, finding the Ctrl-Z, dropping the CR of each CR LF pair and
+// converting every other byte by a rule, all in the same pass.
 
 #if defined(__x86_64__) || defined(__i386__)
 #define ROTFILE_PASS_X86 1
@@ -37,7 +37,11 @@ inline constexpr std::array<std::uint8_t, 64> kRamp = [] {
 // block that holds a Ctrl-Z, or where its next step would look past pEnd.
 // The bytes it leaves, a CR at the end and the Ctrl-Z among them, are the
 // caller's.
+// The generic pass, which any processor runs, takes the rotation of a
+// window of 7-bit codes by half its even width, and may leave every byte of
+// any other rule to the caller.
 // REQUIRES: pOut <= pIn <= pEnd; the processor has the pass's instructions.
+STextPass PassGeneric(const SByteRule& rule, const char* pIn, const char* pEnd, char* pOut);
 #ifdef ROTFILE_PASS_X86
 STextPass PassSse2(const SByteRule& rule, const char* pIn, const char* pEnd, char* pOut);
 STextPass PassAvx2(const SByteRule& rule, const char* pIn, const char* pEnd, char* pOut);

@@ -167,10 +167,11 @@ struct SRuleAvx2 {
   return {pIn, pOut};
 }
 
-// AVX-512 drops the CRs of a whole block at once: vpcompressb packs the bytes
-// kept, and the block is stored whole. The packing is done in a register,
-// since its form that stores to memory is slow on Zen 4. Masks make the
-// conversion's comparisons and additions direct.
+// AVX-512 takes a block a step, as AVX2 takes two: a block without a CR or a
+// Ctrl-Z is only converted and stored. In one with a CR, vpcompressb packs
+// the bytes kept, and the block is stored whole; the packing is done in a
+// register, since its form that stores to memory is slow on Zen 4. Masks
+// make the conversion's comparisons and additions direct.
 [[gnu::target("avx512f,avx512bw,avx512vbmi2,popcnt")]] STextPass PassAvx512(const SByteRule& rule,
                                                                             const char* pIn,
                                                                             const char* pEnd,
@@ -185,14 +186,20 @@ struct SRuleAvx2 {
   const __m512i end = _mm512_set1_epi8(kEndOfText);
   for (; pEnd - pIn >= 128; pIn += 64) {
     const __m512i block = _mm512_loadu_si512(pIn);
-    if (_mm512_cmpeq_epi8_mask(block, end) != 0) break;
-    const __mmask64 drop = _mm512_mask_cmpeq_epi8_mask(_mm512_cmpeq_epi8_mask(block, cr),
-                                                       _mm512_loadu_si512(pIn + 1), lf);
     const __m512i distance = _mm512_sub_epi8(block, first);
     const __mmask64 window = _mm512_cmple_epu8_mask(distance, last);
     const __mmask64 upper = _mm512_mask_cmpgt_epu8_mask(window, distance, split);
     const __m512i converted =
         _mm512_mask_add_epi8(_mm512_mask_add_epi8(block, window, block, raise), upper, block, wrap);
+    const __mmask64 isCr = _mm512_cmpeq_epi8_mask(block, cr);
+    const __mmask64 isEnd = _mm512_cmpeq_epi8_mask(block, end);
+    if ((isCr | isEnd) == 0) {
+      _mm512_storeu_si512(pOut, converted);
+      pOut += 64;
+      continue;
+    }
+    if (isEnd != 0) break;
+    const __mmask64 drop = _mm512_mask_cmpeq_epi8_mask(isCr, _mm512_loadu_si512(pIn + 1), lf);
     _mm512_storeu_si512(pOut, _mm512_maskz_compress_epi8(~drop, converted));
     pOut += 64 - __builtin_popcountll(drop);
   }

@@ -6,10 +6,9 @@
 
 namespace {
 
-// Runs eKernel's pass over the raw text from pIn on; the generic kernel has
-// none and leaves every byte to the caller.
-STextPass PassBlocks(EKernel eKernel, [[maybe_unused]] const SByteRule& rule, const char* pIn,
-                     [[maybe_unused]] const char* pEnd, char* pOut) {
+// Runs eKernel's pass over the raw text from pIn on.
+STextPass PassBlocks(EKernel eKernel, const SByteRule& rule, const char* pIn, const char* pEnd,
+                     char* pOut) {
   switch (eKernel) {
 #ifdef ROTFILE_PASS_X86
     case EKernel::kSse2:
@@ -24,7 +23,7 @@ STextPass PassBlocks(EKernel eKernel, [[maybe_unused]] const SByteRule& rule, co
       return PassNeon(rule, pIn, pEnd, pOut);
 #endif
     default:
-      return {pIn, pOut};
+      return PassGeneric(rule, pIn, pEnd, pOut);
   }
 }
 
@@ -40,7 +39,7 @@ CTextReader::CTextReader(const SByteRule& rule, EKernel eKernel)
 }
 
 // The chunk is read once: the kernel's pass takes whole blocks, and the loop
-// below, which is the generic kernel, takes the bytes the pass leaves. Text
+// below takes the bytes the pass leaves. Text
 // is compacted in place: pOut never passes pIn.
 std::span<char> CTextReader::Take(char* pChunk, std::size_t nSize) {
   if (m_bAtEnd || nSize == 0) return {};

@@ -44,6 +44,24 @@ TEST(TextCipherTest, EveryKernelMatchesTheStepByStepRuleForEveryByte) {
   }
 }
 
+TEST(TextCipherTest, ProcessorCheckChoosesTheFastestKernelOfThoseItRuns) {
+  const EKernel kX86[] = {EKernel::kGeneric, EKernel::kSse2, EKernel::kAvx2, EKernel::kAvx512};
+  const struct {
+    std::size_t nKernels;
+    bool bAmd;
+    unsigned nFamily;
+    EKernel eChosen;
+  } kCases[] = {{4, true, 0x19, EKernel::kAvx2},     // Zen 4.
+                {4, true, 0x1a, EKernel::kAvx512},   // Zen 5.
+                {4, false, 0x19, EKernel::kAvx512},  // Not AMD's.
+                {3, true, 0x19, EKernel::kAvx2},     // Zen 3.
+                {1, true, 0x19, EKernel::kGeneric}};
+  for (const auto& c : kCases) {
+    EXPECT_EQ(FastestKernelOf({kX86, c.nKernels}, c.bAmd, c.nFamily), c.eChosen)
+        << c.nKernels << " kernels, AMD " << c.bAmd << ", family " << c.nFamily;
+  }
+}
+
 // The default window turns blank to brace and leaves every other byte alone.
 TEST(TextCipherTest, ConvertFileTextGivesTheDefaultConversionOfTheText) {
   CScratchDir dir;

@@ -1,0 +1,134 @@
+#include <bit>
+#include <cstdint>
+#include <cstring>
+
+#include "cipher/text_pass.h"
+#include "cipher/text_reader.h"
+
+// The generic pass needs no vector unit: it takes the text eight bytes at a
+// time in a 64-bit word, and tells where each byte lies by sums whose top bit
+// in each byte holds the answer, no carry crossing into the next byte. It
+// converts only the rules of a window of 7-bit codes of even width, whose
+// lower half stays below 256 when raised and whose upper half stays at 0 or
+// above when lowered by as much: then each byte's result is a plain sum, and
+// one multiplication and one addition over the word convert all eight. The
+// tool's window (blank to brace) is such a rule; for any other the pass
+// leaves every byte to the caller's byte loop. Only dropping a byte depends
+// on the order of the bytes in the word.
+
+namespace {
+
+using Word = std::uint64_t;
+
+constexpr Word kOnes = 0x0101010101010101U;
+constexpr Word kTops = kOnes * 0x80;
+constexpr Word kLows = kOnes * 0x7f;
+constexpr bool kLittleEndian = std::endian::native == std::endian::little;
+
+Word Load(const char* p) {
+  Word w = 0;
+  std::memcpy(&w, p, sizeof w);
+  return w;
+}
+
+void Store(char* p, Word w) { std::memcpy(p, &w, sizeof w); }
+
+// The top bit of each byte of w that equals ch: exactly those.
+Word Equal(Word w, char ch) {
+  const Word v = w ^ (kOnes * static_cast<std::uint8_t>(ch));
+  return ~(((v & kLows) + kLows) | v) & kTops;
+}
+
+// The top bit of each byte of w below 0x80.
+Word Below128(Word w) { return ~w & kTops; }
+
+// Nonzero when some byte of w is a CR or a Ctrl-Z, in fewer steps than
+// Equal. Less one, only a byte that was 0 or above 0x80 has its top bit set,
+// and the bytes from 0x80 up are left out; a borrow starts only at a 0.
+Word AnySpecial(Word w) {
+  const Word crs = (w ^ (kOnes * '\r')) - kOnes;
+  const Word ends = (w ^ (kOnes * static_cast<std::uint8_t>(CTextReader::kEndOfText))) - kOnes;
+  return (crs | ends) & Below128(w);
+}
+
+// w without its byte at nPlace in memory order (0 to 7); the bytes after it
+// move down one place.
+Word DropByte(Word w, int nPlace) {
+  if constexpr (kLittleEndian) {
+    const Word before = (Word{1} << (8 * nPlace)) - 1;
+    return (w & before) | ((w >> 8) & ~before);
+  } else {
+    const Word before = ~(~Word{0} >> (8 * nPlace));
+    return (w & before) | ((w << 8) & ~before);
+  }
+}
+
+// The rule as words: what a byte's 7 bits are raised by, or taken from, so
+// that their top bit tells where they lie; and what the lower half is raised
+// by, which is what the upper half is lowered by.
+struct SRuleSwar {
+  Word atLeastFirst, atMostLast, aboveSplit;
+  std::uint8_t nRaise;
+};
+
+// Returns false for a rule whose results the words cannot hold.
+bool MakeRuleSwar(const SByteRule& rule, SRuleSwar* pSwar) {
+  const int nLast = rule.nFirst + rule.nLast;
+  const int nSplit = rule.nFirst + rule.nSplit;
+  if (nLast > 127 || nSplit + rule.nRaise > 255 || (rule.nRaise + rule.nWrap) % 256 != 0 ||
+      (nSplit < nLast && nSplit + 1 < rule.nRaise)) {
+    return false;
+  }
+  *pSwar = {kOnes * (128 - rule.nFirst), kOnes * (128 + nLast), kOnes * (127 - nSplit),
+            rule.nRaise};
+  return true;
+}
+
+// Each byte of the window adds 1 or -1 times the raise, as a sum of the
+// bytes' places that may be negative: the word's sum is exact all the same.
+Word ConvertSwar(const SRuleSwar& rule, Word w) {
+  const Word low = w & kLows;
+  const Word inside = (low + rule.atLeastFirst) & (rule.atMostLast - low) & Below128(w);
+  const Word upper = inside & (low + rule.aboveSplit);
+  return w + ((inside >> 7) - (upper >> 6)) * rule.nRaise;
+}
+
+// Converts w, the 8 bytes at pIn, without the CR of each CR LF pair in it,
+// stores the result at pOut and returns where it ends. The pairs are dropped
+// from the last to the first, so that each drop leaves the places of those
+// before it alone.
+[[gnu::always_inline]] inline char* StoreFoldedSwar(const SRuleSwar& rule, Word w, const char* pIn,
+                                                    char* pOut) {
+  const Word pairs = Equal(w, '\r') & Equal(Load(pIn + 1), '\n');
+  Word text = ConvertSwar(rule, w);
+  for (Word marks = pairs; marks != 0;) {
+    const int nBit = kLittleEndian ? 63 - std::countl_zero(marks) : std::countr_zero(marks);
+    marks ^= Word{1} << nBit;
+    text = DropByte(text, kLittleEndian ? nBit / 8 : 7 - nBit / 8);
+  }
+  Store(pOut, text);
+  return pOut + sizeof text - std::popcount(pairs);
+}
+
+}  // namespace
+
+// Two words a step, looked at together for a CR or a Ctrl-Z, as the AVX2
+// pass takes two blocks.
+STextPass PassGeneric(const SByteRule& rule, const char* pIn, const char* pEnd, char* pOut) {
+  SRuleSwar converter;
+  if (!MakeRuleSwar(rule, &converter)) return {pIn, pOut};
+  for (; pEnd - pIn > 16; pIn += 16) {
+    const Word low = Load(pIn);
+    const Word high = Load(pIn + 8);
+    if ((AnySpecial(low) | AnySpecial(high)) == 0) {
+      Store(pOut, ConvertSwar(converter, low));
+      Store(pOut + 8, ConvertSwar(converter, high));
+      pOut += 16;
+      continue;
+    }
+    if ((Equal(low, CTextReader::kEndOfText) | Equal(high, CTextReader::kEndOfText)) != 0) break;
+    pOut = StoreFoldedSwar(converter, low, pIn, pOut);
+    pOut = StoreFoldedSwar(converter, high, pIn + 8, pOut);
+  }
+  return {pIn, pOut};
+}
