@@ -10,7 +10,9 @@ no ratio or comparison there can say more than the data gives:
                                               differs from what its data gives
 
 DATA is speed.dat, as bench/speed.sh writes it, or sizes.dat, as
-bench/table.sh writes it. Their headers, lines that start with '#', name the
+bench/table.sh writes it. A ratio written by hand in a table, as
+"0.77 s (1.19 × cat)", is checked against the cat column of its row: it
+must be what the two numbers give, as far as their rounding allows. Their headers, lines that start with '#', name the
 machine as `# machine: ...`; their columns are named by their last header
 line.
 """
@@ -115,6 +117,36 @@ def sizes_table(header, rows, page_dir):
     return "\n".join(out) + "\n"
 
 
+RATIO = re.compile(r"([0-9.]+) [^|(]*\(([0-9.]+) × cat\)")
+NUMBER = re.compile(r"[0-9]+(?:\.([0-9]+))?")
+
+
+def bounds(text):
+    """Returns the least and the greatest value that rounds to the number text."""
+    match = NUMBER.match(text)
+    half = 0.5 * 10 ** -len(match.group(1) or "")
+    return float(match.group(0)) - half, float(match.group(0)) + half
+
+
+def wrong_ratios(page):
+    """Returns the table rows whose ratio to cat their numbers do not give."""
+    wrong, cat_column = [], None
+    for line in page.splitlines():
+        cells = [cell.strip() for cell in line.strip().strip("|").split("|")]
+        if not line.startswith("|"):
+            cat_column = None
+        elif cat_column is None:
+            cat_column = next((i for i, cell in enumerate(cells) if "cat" in cell), None)
+        for cell in cells:
+            match = RATIO.search(cell)
+            if match and cat_column is not None:
+                (low, high), (cat_low, cat_high) = bounds(match.group(1)), bounds(cells[cat_column])
+                ratio_low, ratio_high = bounds(match.group(2))
+                if low / cat_high > ratio_high or high / cat_low < ratio_low:
+                    wrong.append(line)
+    return wrong
+
+
 KINDS = {"machine": machine, "summary": speed_summary, "table": sizes_table}
 
 
@@ -134,12 +166,15 @@ def main():
         return match.group(1) + made + match.group(5)
 
     new_page = BLOCK.sub(remake, page)
+    wrong = wrong_ratios(page)
+    for row in wrong:
+        print(f"{args.page}: a ratio to cat that its row does not give: {row}", file=sys.stderr)
     if args.check:
         for name in stale:
             print(f"{args.page}: the block from {name} says other than its data", file=sys.stderr)
-        return 1 if stale else 0
+        return 1 if stale or wrong else 0
     args.page.write_text(new_page)
-    return 0
+    return 1 if wrong else 0
 
 
 if __name__ == "__main__":
