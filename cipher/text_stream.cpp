@@ -206,8 +206,10 @@ CStatus EndStream(const CTextCipher::ChunkReader& read, CTextReader& reader, cha
 // thread runs the same reading step itself. Each chunk handed between the
 // threads costs a sleep and a wake-up, and on a 2-core virtual machine a
 // wake-up took from 0.1 to 0.6 ms (perf trace), where a chunk's read and
-// write take about 0.2 ms; starting the thread costs more again. From
-// 256 KiB to 64 MiB one thread alone was faster at every size measured there.
+// write take about 0.2 ms; starting the thread costs more again. There, from
+// 256 KiB to 64 MiB, one thread alone was faster at every size than a second
+// thread from the first chunk on, and at 256 MiB slower than one that takes
+// over after 16 MiB (180 and 159 ms on LF text).
 //
 // The two threads hand the slots over under a mutex and a condition variable
 // rather than semaphores: the Windows build's semaphores (MinGW-w64's C++
