@@ -10,6 +10,9 @@ data = ARG1
 
 # A white background, so that the black text reads on a dark page too.
 set terminal svg size 720,480 font "sans,13" background rgb "white" noenhanced
+# gnuplot names every SVG "Gnuplot", which a browser shows as its title:
+# sed, between gnuplot and standard output, gives this one a name of its own.
+set output '| sed "s|<title>Gnuplot</title>|<title>rotfile, cat and tr: wall time against file size</title>|"'
 set title "rotfile, cat and tr: wall time against file size, input in the page cache, median and quartiles"
 set xlabel "size"
 set ylabel "time (s)"
@@ -39,3 +42,5 @@ plot data using 1:2:3:4 with yerrorlines lc rgb rotfile lw 2 pt 7 ps 0.7 title "
      data using 1:14:15:16 with yerrorlines lc rgb cat lw 2 dt 2 pt 6 ps 0.7 title "cat, CR LF text", \
      data using 1:8:9:10 with yerrorlines lc rgb tr lw 2 pt 7 ps 0.7 title "tr, LF text", \
      data using 1:17:18:19 with yerrorlines lc rgb tr lw 2 dt 2 pt 6 ps 0.7 title "tr, CR LF text"
+# Closes the pipe to sed, which then writes the end of the figure.
+unset output

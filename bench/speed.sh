@@ -18,8 +18,7 @@
 #            one tries the script in seconds
 #   DIR      where speed.dat and speed.svg go (default doc/ of this checkout)
 # To draw the figure again from the data alone:
-#   gnuplot -c bench/speed.gp doc/speed.dat | sed "$title" > doc/speed.svg
-# with title as set below.
+#   gnuplot -c bench/speed.gp doc/speed.dat > doc/speed.svg
 # Needs gnuplot (Debian package gnuplot-nox). Scratch files, about
 # 5 × MAX_MIB at the peak, go in a directory made under $TMPDIR (default
 # /tmp) and removed at the end; in tmpfs the disk's write-back stays out of
@@ -107,9 +106,6 @@ header+=(
     echo "$row"
   done
 } > "$dir/speed.dat"
-# gnuplot titles every SVG "Gnuplot", which a browser shows as the figure's
-# name; this one is named for what it shows.
-title='s|<title>Gnuplot</title>|<title>rotfile, cat and tr: wall time against file size</title>|'
-gnuplot -c "$bench/speed.gp" "$dir/speed.dat" | sed "$title" > "$dir/speed.svg"
+gnuplot -c "$bench/speed.gp" "$dir/speed.dat" > "$dir/speed.svg"
 cat "$dir/speed.dat"
 echo "speed.sh: wrote $dir/speed.dat and $dir/speed.svg" >&2
