@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Measures and draws the figure of doc/performance.md: the wall time of
 # rotfile, of copying the file (cat) and of the tr pipeline that does the
-# same rotation, against the file's size, every power of 2 from 1 MiB to
+# same rotation, against the file's size, every power of 2 from 1 KiB to
 # 1 GiB, on LF text and on CR LF text already in the page cache, each
 # output created inside the timed command. Each round runs every command
 # once on every input, the commands in an order that turns from round to
-# round; the medians of the rounds go to DIR/speed.dat, whose header names
-# the machine, the date and the command, and bench/speed.gp draws them into
-# DIR/speed.svg. The data, header and all, are printed at the end.
+# round; the medians and quartiles of the rounds go to DIR/speed.dat, whose
+# header names the machine, the date and the command, and bench/speed.gp
+# draws them into DIR/speed.svg. The data, header and all, are printed at
+# the end; bench/page.py doc/performance.md then writes the page's
+# sentences on them.
 #
 # Usage: bench/speed.sh [ROTFILE [RUNS [MAX_MIB [DIR]]]]
 #   ROTFILE  the binary to measure (default build/release/rotfile)
@@ -37,54 +39,39 @@ fi
 command -v gnuplot > /dev/null || { echo "speed.sh: needs gnuplot (Debian package gnuplot-nox)" >&2; exit 1; }
 [[ -d $dir ]] || { echo "speed.sh: $dir is not a directory" >&2; exit 1; }
 
+# shellcheck source=bench/common.sh
+source "$bench/common.sh"
 # The machine, before the measuring starts, so that the load average is
 # the one the runs met.
 os=$(. /etc/os-release && echo "$PRETTY_NAME")
 [[ -r /etc/debian_version ]] && os+=" (version $(cat /etc/debian_version))"
-flags=$(grep -m 1 '^flags' /proc/cpuinfo | grep -ow -e avx2 -e avx512vbmi2 | paste -sd ' ' || true)
 header=(
-  "rotfile, cat and tr: wall time in seconds, median of $runs interleaved runs"
+  "rotfile, cat and tr: wall time in seconds, median and quartiles"
+  "runs: $runs interleaved runs"
   "date: $(date -u '+%Y-%m-%d %H:%M UTC')"
-  "machine: $(lscpu | sed -n 's/^Model name: *//p') ($(lscpu | sed -n 's/^CPU family: *\(.*\)/family \1, /p; s/^Model: *\(.*\)/model \1; /p' | tr -d '\n')${flags:-no avx2}), $(nproc) cores, $(awk '/^MemTotal:/ { printf "%.1f GiB", $2 / 1048576 }' /proc/meminfo) of memory"
+  "machine: $(machine)"
   "system: $os, kernel $(uname -r)"
-  "load average at the start: $(cut -d ' ' -f 1-3 /proc/loadavg)"
+  "load average at the start: $(cut -d ' ' -f 1 /proc/loadavg)"
   "rotfile: ${1:-build/release/rotfile}; the checkout: $(git -C "$bench" describe --always --dirty 2>/dev/null || echo 'not in git')"
   "command: $invocation"
 )
-
-# shellcheck source=bench/common.sh
-source "$bench/common.sh"
 enter_scratch
 started=$SECONDS
 
-# Every power of 2 up to the largest, each file twice the one before.
+# Every power of 2 from 1 KiB to the largest: up to 1 MiB cut from the
+# texts, beyond that each file twice the one before.
 make_texts
+sizes=()
+for ((size = 1024; size <= max_mib * 1048576; size *= 2)); do sizes+=("$size"); done
+sized_texts "${sizes[@]:0:11}"
 stems=()
 for text in lf crlf; do
-  cp "$text.1m" "$text.1m.txt"
-  for ((mib = 2; mib <= max_mib; mib *= 2)); do
-    cat "$text.$((mib / 2))m.txt" "$text.$((mib / 2))m.txt" > "$text.${mib}m.txt"
+  for ((i = 11; i < ${#sizes[@]}; ++i)); do
+    cat "$text.$((sizes[i] / 2)).txt" "$text.$((sizes[i] / 2)).txt" > "$text.${sizes[i]}.txt"
   done
-  for ((mib = 1; mib <= max_mib; mib *= 2)); do stems+=("$text.${mib}m"); done
+  for size in "${sizes[@]}"; do stems+=("$text.$size"); done
 done
 for stem in "${stems[@]}"; do cat "$stem.txt" > /dev/null; done
-
-# Prints the wall time of TOOL on STEM.txt in microseconds. Bash starts
-# each command itself, its output opened in the child, between two readings
-# of its own clock: /usr/bin/time and sh -c, which compare.sh needs for the
-# processor time and peak memory, cost about 3 ms on a 2-core virtual
-# machine, more than cat takes on 1 MiB.
-time_one() {  # time_one TOOL STEM
-  local start end
-  clear_outputs
-  case $1 in
-    rotfile) start=$EPOCHREALTIME; "$rotfile" "$2.txt"; end=$EPOCHREALTIME ;;
-    cat) start=$EPOCHREALTIME; cat "$2.txt" > "$2.cat"; end=$EPOCHREALTIME ;;
-    tr) start=$EPOCHREALTIME; tr "$rot_from" "$rot_to" < "$2.txt" > "$2.tr"; end=$EPOCHREALTIME ;;
-  esac
-  # The clock reads seconds with six decimals, whatever the locale's point.
-  echo $((${end/[.,]/} - ${start/[.,]/}))
-}
 
 tools=(rotfile cat tr)
 for ((run = 0; run < runs; ++run)); do
@@ -94,20 +81,26 @@ done
 
 # rotfile wrote what tr writes, on the largest LF text.
 clear_outputs
-"$rotfile" "lf.${max_mib}m.txt"
-cmp <(tr "$rot_from" "$rot_to" < "lf.${max_mib}m.txt") "lf.${max_mib}m.qzv"
+"$rotfile" "lf.${sizes[-1]}.txt"
+cmp <(tr "$rot_from" "$rot_to" < "lf.${sizes[-1]}.txt") "lf.${sizes[-1]}.qzv"
 
+columns=bytes
+for text in lf crlf; do
+  for tool in "${tools[@]}"; do columns+=" ${tool}_$text ${tool}_${text}_q1 ${tool}_${text}_q3"; done
+done
 header+=(
-  "load average at the end: $(cut -d ' ' -f 1-3 /proc/loadavg); the run took $((SECONDS - started)) s"
-  "MiB rotfile_lf cat_lf tr_lf rotfile_crlf cat_crlf tr_crlf"
+  "load average at the end: $(cut -d ' ' -f 1 /proc/loadavg); the run took $((SECONDS - started)) s"
+  "$columns"
 )
 {
   printf '# %s\n' "${header[@]}"
-  for ((mib = 1; mib <= max_mib; mib *= 2)); do
-    row=$mib
+  for size in "${sizes[@]}"; do
+    row=$size
     for text in lf crlf; do
       for tool in "${tools[@]}"; do
-        row+=" $(median < "$text.${mib}m.$tool.times" | awk '{ printf "%.6f", $1 / 1e6 }')"
+        for q in 0.5 0.25 0.75; do
+          row+=" $(quantile "$q" < "$text.$size.$tool.times" | awk '{ printf "%.6f", $1 / 1e6 }')"
+        done
       done
     done
     echo "$row"

@@ -32,6 +32,10 @@ class CTextCipher {
   // Raw bytes read at a time by the file commands.
   static constexpr std::size_t kChunkSize = std::size_t{256} * 1024;
 
+  // Whole chunks that the calling thread reads and converts itself before a
+  // second thread may take over the reading.
+  static constexpr std::size_t kChunksBeforeSecondThread = 64;
+
   // Constructs the default window: SetWindow(31, 94).
   CTextCipher();
 
@@ -52,13 +56,13 @@ class CTextCipher {
 
   // Reads raw bytes through read until the input or its text ends, and hands
   // the converted text to write piece by piece. Stops at the first failure.
-  // read is called one call at a time: on the calling thread until it fills a
-  // whole chunk, then on a second thread, up to two chunks ahead of write,
-  // when one can start. write is called on the calling thread. A text that
-  // ends at a Ctrl-Z is followed by reading the rest of the input, where a
-  // failed read ends that reading alone; where it was cut, if anything but
-  // Ctrl-Z follows or the rest could not be read, is stored in *pCut when
-  // pCut is given.
+  // read is called one call at a time: on the calling thread until it has
+  // filled kChunksBeforeSecondThread whole chunks, then on a second thread,
+  // up to two chunks ahead of write, when one can start. write is called on
+  // the calling thread. A text that ends at a Ctrl-Z is followed by reading
+  // the rest of the input, where a failed read ends that reading alone;
+  // where it was cut, if anything but Ctrl-Z follows or the rest could not
+  // be read, is stored in *pCut when pCut is given.
   CStatus ConvertStream(const ChunkReader& read, const TextWriter& write,
                         std::optional<STextCut>* pCut = nullptr) const;
 

@@ -199,19 +199,23 @@ void EndStream(const CTextCipher::ChunkReader& read, CTextReader& reader, char* 
 // 1 GiB: 64 KiB is about a tenth slower (more system calls), 512 KiB the same,
 // 1 MiB twice as slow (the chunk no longer fits the cache).
 //
-// Once a read fills a whole chunk, a second thread reads and converts the
-// next chunk while this one writes the one before: with a core to spare, the
-// conversion then hides behind the copying that read() and write() do anyway
-// (1 GiB of LF text: 0.29 s instead of 0.36 s, against 0.28 s for cat). Two
-// chunks keep both threads busy. Before that, and for good when the thread
-// or its buffer cannot be had, this thread runs the same reading step itself:
-// most text files fit in one chunk, and for them starting a thread would cost
-// more than the whole conversion.
+// Once the input has filled kChunksBeforeSecondThread whole chunks (16 MiB),
+// a second thread reads and converts the next chunk while this one writes the
+// one before: with a core to spare, the conversion then hides behind the
+// copying that read() and write() do anyway (1 GiB of LF text: 0.29 s instead
+// of 0.36 s, against 0.28 s for cat). Two chunks keep both threads busy.
+// Before that, and for good when the thread or its buffer cannot be had, this
+// thread runs the same reading step itself. Each chunk handed between the
+// threads costs a sleep and a wake-up, and on a 2-core virtual machine a
+// wake-up took from 0.1 to 0.6 ms (perf trace), where a chunk's read and
+// write take about 0.2 ms; starting the thread costs more again. There, from
+// 256 KiB to 64 MiB, one thread alone was faster at every size than a second
+// thread from the first chunk on, and at 256 MiB slower than one that takes
+// over after 16 MiB (180 and 159 ms on LF text).
 //
 // The two threads hand the slots over under a mutex and a condition variable
 // rather than semaphores: the Windows build's semaphores (MinGW-w64's C++
-// library, run under Wine) were seen to miss a wake-up and hang for good, and
-// a chunk's handover costs nothing next to its copy.
+// library, run under Wine) were seen to miss a wake-up and hang for good.
 //
 // A text that ends at a Ctrl-Z is written out first; only then is the rest
 // of the input read, on this thread, to learn whether anything but more
@@ -233,7 +237,7 @@ CStatus CTextCipher::ConvertStream(const ChunkReader& read, const TextWriter& wr
       if (bLast) return;
     }
   };
-  bool bMayStart = true;
+  std::size_t nFullChunks = 0;
   // Declared last, so that it goes away first.
   CProducer producer(handover);
 
@@ -243,8 +247,8 @@ CStatus CTextCipher::ConvertStream(const ChunkReader& read, const TextWriter& wr
     } else {
       fill(slots[i]);
       handover.Count(+1);
-      if (bMayStart && slots[i].bFull && !slots[i].bLast) {
-        bMayStart = false;
+      // Counted up to the start, which is tried once.
+      if (slots[i].bFull && !slots[i].bLast && ++nFullChunks == kChunksBeforeSecondThread) {
         producer.TryToStart(produce, slots[i ^ 1], i ^ 1);
       }
     }

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <new>
 #include <string>
+#include <thread>
 
 #include "cipher/text_cipher.h"
 #include "text_reference.h"
@@ -29,6 +30,8 @@ void operator delete[](void* pBlock, std::size_t /*nSize*/) noexcept { std::free
 namespace {
 
 constexpr std::size_t kChunk = CTextCipher::kChunkSize;
+// The whole chunks read on the calling thread before the second one starts.
+constexpr std::size_t kAlone = CTextCipher::kChunksBeforeSecondThread;
 
 // The conversion of the file strRaw and its cut, found the plain way.
 std::string Expected(const std::string& strRaw) {
@@ -65,9 +68,11 @@ TEST(TextReaderTest, GivesTheSameTextWhereverTheChunkEdgesFall) {
 }
 
 TEST(TextReaderTest, FullChunksGiveTheSameTextWhereverTheChunkEdgesFall) {
-  // Bytes across the first chunk edge; the later chunks are read on a second thread.
+  // Bytes across the edge of the last chunk read on the calling thread; the
+  // later chunks are read on a second thread.
   for (const char* pszEdge : {"\r\n", "\rx", "\r\x1a", "q\x1a"}) {
-    const std::string strRaw = std::string(kChunk - 1, 'q') + pszEdge + std::string(kChunk, 'q');
+    const std::string strRaw =
+        std::string(kAlone * kChunk - 1, 'q') + pszEdge + std::string(kChunk, 'q');
     for (EKernel eKernel : SupportedKernels()) {
       EXPECT_TRUE(ConvertInReads(strRaw, {}, eKernel) == Expected(strRaw))
           << KernelName(eKernel) << ": " << testing::PrintToString(pszEdge);
@@ -76,7 +81,7 @@ TEST(TextReaderTest, FullChunksGiveTheSameTextWhereverTheChunkEdgesFall) {
   // A second thread that cannot have its buffer, or (glibc) cannot start for
   // want of a stack that can be mapped, leaves the work to the calling thread;
   // without a first buffer there is no conversion.
-  const std::string strRaw = std::string(2 * kChunk - 1, 'q') + "\r\n";
+  const std::string strRaw = std::string((kAlone + 1) * kChunk - 1, 'q') + "\r\n";
   g_nArrayNewsToPass = 1;
   EXPECT_TRUE(ConvertInReads(strRaw, {}, FastestKernel()) == Expected(strRaw)) << "one buffer";
   g_nArrayNewsToPass = 0;
@@ -118,18 +123,24 @@ TEST(TextReaderTest, AFailedReadPastTheTextEndsOnlyTheCount) {
 }
 
 TEST(TextReaderTest, StreamStopsAtTheFirstFailureAndReadsAtMostTwoChunksAhead) {
-  // Full chunks, so that the second thread takes over after the first; then
-  // the second read fails or runs out of memory, or the first write fails.
+  // Full chunks, so that the second thread takes over after kAlone; then its
+  // first read fails or runs out of memory, or the write that follows fails.
   for (const std::string strFailure : {"in: broken", "out of memory", "out: full"}) {
-    int nReads = 0;
+    std::size_t nReads = 0;
+    std::size_t nWrites = 0;
+    std::thread::id readers[2];  // Who read chunks kAlone and kAlone + 1.
     const auto read = [&](char* pBuffer, std::size_t nMax, std::size_t* pnRead) {
       std::fill_n(pBuffer, *pnRead = nMax, 'a');
-      if (++nReads == 2 && strFailure == "out of memory") throw std::bad_alloc();
-      return nReads == 2 && strFailure == "in: broken" ? CStatus::Failure("in", "broken")
-                                                       : CStatus();
+      if (++nReads >= kAlone && nReads <= kAlone + 1) {
+        readers[nReads - kAlone] = std::this_thread::get_id();
+      }
+      if (nReads == kAlone + 1 && strFailure == "out of memory") throw std::bad_alloc();
+      return nReads == kAlone + 1 && strFailure == "in: broken" ? CStatus::Failure("in", "broken")
+                                                                : CStatus();
     };
     const auto write = [&](auto) {
-      return strFailure == "out: full" ? CStatus::Failure("out", "full") : CStatus();
+      return ++nWrites == kAlone && strFailure == "out: full" ? CStatus::Failure("out", "full")
+                                                              : CStatus();
     };
     const auto convert = [&] { return CTextCipher().ConvertStream(read, write).Message(); };
     if (strFailure == "out of memory") {
@@ -137,7 +148,9 @@ TEST(TextReaderTest, StreamStopsAtTheFirstFailureAndReadsAtMostTwoChunksAhead) {
     } else {
       EXPECT_EQ(convert(), strFailure);
     }
-    EXPECT_EQ(nReads, 2) << strFailure;
+    EXPECT_EQ(nReads, kAlone + 1) << strFailure;
+    EXPECT_EQ(readers[0], std::this_thread::get_id()) << strFailure;
+    EXPECT_NE(readers[1], std::this_thread::get_id()) << strFailure;
   }
 }
 
