@@ -28,3 +28,10 @@ else()
   list(APPEND written ${docs}/changelog ${root}/share/licenses/rotfile/LICENSE)
 endif()
 file(CHMOD ${written} PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+
+# Every member is dated SOURCE_DATE_EPOCH: rpm lowers later dates to it but
+# keeps earlier ones, which are those of the checkout the sources came from.
+find_program(TOUCH_EXECUTABLE touch REQUIRED)
+file(GLOB_RECURSE members LIST_DIRECTORIES true ${CPACK_TEMPORARY_INSTALL_DIRECTORY}/*)
+execute_process(COMMAND ${TOUCH_EXECUTABLE} -h -d @$ENV{SOURCE_DATE_EPOCH} ${members}
+  COMMAND_ERROR_IS_FATAL ANY)
