@@ -1,20 +1,25 @@
-# Run at build time: writes OUT, the changelog for the users of one system
-# (FOR: debian or windows), from CHANGELOG.md (IN), so that the copies cannot
-# disagree. An item that concerns some systems only begins "On SYSTEMS,"; a
-# copy keeps it only where SYSTEMS names its own (Linux for Debian). The zip
-# is for x86-64 alone, so Windows' copy also leaves out an item that names
-# another processor or its instructions (ARM, NEON, IBM Z). Both
-# copies are plain text: Markdown's backticks become double quotes. Debian's is in
-# Debian's format: each "## VERSION (YYYY-MM-DD)" section becomes an entry by
-# MAINTAINER dated noon UTC of that day, and each "- " item a "  * " item, its
-# other lines indented to match. Windows' keeps the page's own layout, its
-# headings underlined, every line ended by CR LF.
-if(FOR STREQUAL "debian")
-  set(system Linux)
-elseif(FOR STREQUAL "windows")
+# Run at build or packaging time: writes OUT, the changelog for the users of
+# one system, from CHANGELOG.md (IN), so that the copies cannot disagree. An
+# item that concerns some systems only begins "On SYSTEMS,"; a copy keeps it
+# only where SYSTEMS names its own (Windows for FOR windows, Linux for the
+# others). The zip is for x86-64 alone, so Windows' copy also leaves out an
+# item that names another processor or its instructions (ARM, NEON, IBM Z).
+# Every copy is plain text: Markdown's backticks become double quotes.
+# FOR debian and rpm write the packages' own formats: each
+# "## VERSION (YYYY-MM-DD)" section becomes an entry by MAINTAINER, for Debian
+# dated noon UTC of that day and its "- " items written "  * ", for rpm dated
+# that day, release 1, its items kept as they are ("%" doubled, as rpm reads
+# macros there). FOR windows and linux keep the page's own layout, its headings
+# underlined; windows ends every line with CR LF.
+if(FOR STREQUAL "windows")
   set(system Windows)
+elseif(FOR MATCHES "^(debian|rpm|linux)$")
+  set(system Linux)
 else()
-  message(FATAL_ERROR "FOR must be debian or windows, not '${FOR}'")
+  message(FATAL_ERROR "FOR must be debian, rpm, linux or windows, not '${FOR}'")
+endif()
+if(FOR MATCHES "^(windows|linux)$")
+  set(page TRUE)
 endif()
 file(STRINGS ${IN} lines)
 # The numbers of the lines that begin an item for other processors.
@@ -43,12 +48,12 @@ set(entry "")
 set(keep FALSE)
 # Closes the Debian entry being written, if any, with its trailer line.
 macro(close_entry)
-  if(entry)
+  if(entry AND FOR STREQUAL "debian")
     string(APPEND out "\n -- ${MAINTAINER}  ${entry}\n")
     set(entry "")
   endif()
 endmacro()
-# Appends heading to a Windows copy, underlined with the character mark.
+# Appends heading to a copy in the page's layout, underlined with mark.
 macro(underline heading mark)
   string(LENGTH "${heading}" length)
   string(REPEAT "${mark}" ${length} rule)
@@ -57,10 +62,13 @@ endmacro()
 foreach(line IN LISTS lines)
   math(EXPR index "${index} + 1")
   string(REPLACE "`" "\"" line "${line}")
+  if(FOR STREQUAL "rpm")
+    string(REPLACE "%" "%%" line "${line}")
+  endif()
   if(line MATCHES "^## ([0-9][^ ]*) \\(([0-9]+)-([0-9]+)-([0-9]+)\\)$")
     set(version ${CMAKE_MATCH_1})
     set(keep FALSE)
-    if(FOR STREQUAL "windows")
+    if(page)
       underline("${CMAKE_MATCH_1} (${CMAKE_MATCH_2}-${CMAKE_MATCH_3}-${CMAKE_MATCH_4})" "-")
       set(entry "${version}")
       continue()
@@ -81,9 +89,14 @@ foreach(line IN LISTS lines)
     if(out)
       string(APPEND out "\n")
     endif()
-    string(APPEND out "rotfile (${version}) unstable; urgency=medium\n\n")
     string(REPLACE " " " ${monthname} " date "${date}")
-    set(entry "${weekday}, ${date} 12:00:00 +0000")
+    if(FOR STREQUAL "rpm")
+      string(APPEND out "* ${weekday} ${monthname} ${CMAKE_MATCH_4} ${CMAKE_MATCH_2} ${MAINTAINER} - ${version}-1\n")
+      set(entry "${version}")
+    else()
+      string(APPEND out "rotfile (${version}) unstable; urgency=medium\n\n")
+      set(entry "${weekday}, ${date} 12:00:00 +0000")
+    endif()
   elseif(entry AND line MATCHES "^- (.*)")
     set(item "${CMAKE_MATCH_1}")
     set(keep TRUE)
@@ -110,7 +123,7 @@ foreach(line IN LISTS lines)
     endif()
   elseif(entry AND NOT line STREQUAL "")
     message(FATAL_ERROR "${IN}: a line of ${version} is neither an item nor inside one:\n${line}")
-  elseif(FOR STREQUAL "windows")
+  elseif(page)
     # The page's title and introduction, and the blank lines between items.
     if(line MATCHES "^# (.*)")
       underline("${CMAKE_MATCH_1}" "=")
@@ -119,9 +132,8 @@ foreach(line IN LISTS lines)
     endif()
   endif()
 endforeach()
-if(FOR STREQUAL "debian")
-  close_entry()
-else()
+close_entry()
+if(FOR STREQUAL "windows")
   string(REPLACE "\n" "\r\n" out "${out}")
 endif()
 if(NOT DEFINED version)

@@ -1,13 +1,12 @@
-# The Debian package, made by "cpack -G DEB" in a build tree. The version
-# comes from project(), so it is kept in one place.
+# The packages: the .deb ("cpack -G DEB", the default) and the .rpm
+# ("cpack -G RPM") in a build tree for Linux, the zip in one for Windows. The
+# version comes from project(), so it is kept in one place.
 set(CPACK_PACKAGE_NAME rotfile)
 set(CPACK_PACKAGE_VENDOR "rotfile developers")
-# Whoever builds and hands out the package answers for it: its Maintainer
-# field, and the signature of each entry of its changelog, where users are
-# told to report bugs. rotfile has no public address of its own, so the
-# default is a placeholder that a distributor replaces.
-set(ROTFILE_PACKAGE_CONTACT "rotfile developers <rotfile@example.org>"
-    CACHE STRING "The Debian package's Maintainer: the name and address of who distributes it")
+# Whoever builds and hands out a package answers for it; when this is empty,
+# cpack takes the builder's DEBFULLNAME and DEBEMAIL (PackageContact.cmake).
+set(ROTFILE_PACKAGE_CONTACT "" CACHE STRING
+    "Who answers for the packages, 'Name <address>' (default: DEBFULLNAME <DEBEMAIL> when cpack runs)")
 set(CPACK_PACKAGE_CONTACT "${ROTFILE_PACKAGE_CONTACT}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
 # Lines of the long description are kept short, as Debian tools show them.
@@ -23,9 +22,10 @@ string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
   "guarantees, and where.")
 # Users install the command, not its symbol table.
 set(CPACK_STRIP_FILES ON)
-# The same commit gives the same package bytes: cpack dates every member
-# SOURCE_DATE_EPOCH, which this file sets from the last commit.
-set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/SourceDateEpoch.cmake)
+# What depends on who makes a package and when is settled only when cpack
+# runs: the contact, and SOURCE_DATE_EPOCH, the date of every member, from
+# the last commit, so that the same commit gives the same bytes.
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/PackageSettings.cmake)
 
 # A Windows build has no use for a .deb; a plain ZIP is what Windows opens.
 if(WIN32)
@@ -33,16 +33,8 @@ if(WIN32)
   include(${CMAKE_CURRENT_LIST_DIR}/WindowsZip.cmake)
 else()
   set(CPACK_GENERATOR DEB)
-  set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/ReproducibleDeb.cmake)
-  include(${CMAKE_CURRENT_LIST_DIR}/DebianDocs.cmake)
+  include(${CMAKE_CURRENT_LIST_DIR}/LinuxPackages.cmake)
 endif()
-set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_DEBIAN_PACKAGE_SECTION utils)
-set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# The C and C++ runtime versions the binary needs are read from the binary
-# itself rather than guessed here.
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-
 include(CPack)
 
 # The source release: cmake --build --preset release --target dist.

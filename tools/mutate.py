@@ -12,8 +12,12 @@ FILE defaults to TREE/tests/mutants.txt. Each fault there is a block:
     @ path/in/tree.cpp
     - exact text that occurs once in that file
     + the text that replaces it
+    $ .ci/check    (optional)
 
-'-' and '+' lines may repeat for a fault of several lines. A fault in a
+'-' and '+' lines may repeat for a fault of several lines. A fault that
+only a check beyond the tests can catch (a package's contents) names it in
+a '$' line: that command, run in the copy, must fail instead of ctest; it
+builds what it needs, and asks git about the tree's last commit. A fault in a
 file that only the Windows build compiles (a name with _win32, or a .rc.in)
 is tried in the windows preset, under Wine; any other in the test preset.
 The unchanged copy is built with each preset it needs and must pass its
@@ -39,7 +43,7 @@ def parse(path):
     for raw in open(path, encoding="utf-8"):
         line = raw.rstrip("\n")
         if line.startswith("# "):
-            current = {"what": line[2:], "file": None, "old": [], "new": []}
+            current = {"what": line[2:], "file": None, "old": [], "new": [], "check": None}
             mutants.append(current)
         elif current is None or not line.strip():
             continue
@@ -49,14 +53,16 @@ def parse(path):
             current["old"].append(line[2:])
         elif line.startswith("+ ") or line == "+":
             current["new"].append(line[2:])
+        elif line.startswith("$ "):
+            current["check"] = line[2:]
     return [m for m in mutants if m["file"] and m["old"]]
 
 
-def run(command, cwd, timeout=900):
+def run(command, cwd, timeout=900, env=None):
     try:
         done = subprocess.run(command, cwd=cwd, shell=True, stdout=subprocess.PIPE,
                               stderr=subprocess.STDOUT, text=True, errors="replace",
-                              timeout=timeout)
+                              timeout=timeout, env=env)
         return done.returncode, done.stdout
     except subprocess.TimeoutExpired:
         return 124, "timed out"
@@ -80,6 +86,12 @@ def main():
         return 2
     for m in mutants:
         m["preset"] = "windows" if re.search(r"_win32\.|\.rc\.in$", m["file"]) else "test"
+        if m["check"]:
+            m["preset"] = None
+    # The copy has no .git of its own: a check reads the tree's.
+    git = subprocess.run(["git", "-C", args.tree, "rev-parse", "--absolute-git-dir"],
+                         stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+    check_env = dict(os.environ, GIT_DIR=git.stdout.strip()) if git.returncode == 0 else None
 
     def build(preset):
         return f"cmake --build build/{preset} -j{jobs}"
@@ -93,13 +105,15 @@ def main():
         shutil.copytree(args.tree, copy, symlinks=True,
                         ignore=lambda folder, names: [n for n in names if n in (".git", "build")]
                         if os.path.samefile(folder, args.tree) else [])
-        for preset in sorted({m["preset"] for m in mutants}):
-            for command in (f"cmake --preset {preset}", build(preset), test(preset)):
-                status, output = run(command, copy)
-                if status:
-                    print(f"the tree fails '{command}' before any fault is planted:\n"
-                          f"{output[-1500:]}")
-                    return 2
+        baseline = [(command, None) for preset in sorted({m["preset"] for m in mutants} - {None})
+                    for command in (f"cmake --preset {preset}", build(preset), test(preset))]
+        baseline += [(check, check_env) for check in sorted({m["check"] for m in mutants} - {None})]
+        for command, env in baseline:
+            status, output = run(command, copy, env=env)
+            if status:
+                print(f"the tree fails '{command}' before any fault is planted:\n"
+                      f"{output[-1500:]}")
+                return 2
         caught = planted = missing = stillborn = 0
         for m in mutants:
             path = os.path.join(copy, m["file"])
@@ -111,13 +125,16 @@ def main():
                 continue
             open(path, "w", encoding="utf-8").write(text.replace(old, new))
             try:
-                if run(build(m["preset"]), copy)[0]:
+                if m["preset"] and run(build(m["preset"]), copy)[0]:
                     print(f"STILLBORN {m['what']} (does not compile)", flush=True)
                     stillborn += 1
                     continue
                 planted += 1
                 started = time.time()
-                status, _ = run(test(m["preset"]), copy)
+                if m["preset"]:
+                    status, _ = run(test(m["preset"]), copy)
+                else:
+                    status, _ = run(m["check"], copy, env=check_env)
                 caught += bool(status)
                 word = "caught   " if status else "MISSED   "
                 print(f"{word} {m['what']} ({time.time() - started:.0f} s)", flush=True)
