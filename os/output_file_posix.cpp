@@ -193,8 +193,11 @@ int OpenUnnamed(int nDirFd, unsigned nMode) {
 // the work under way. Other file systems pay nothing.
 void StartWriteOutBeforeReplacing(int nFd) {
   struct statfs info;
-  if (fstatfs(nFd, &info) == 0 &&
-      (info.f_type == BTRFS_SUPER_MAGIC || info.f_type == EXT4_SUPER_MAGIC)) {
+  if (fstatfs(nFd, &info) != 0) return;
+  // The magic numbers are 32 bits wide; f_type is a signed int on some
+  // processors (i686), where btrfs's reads as negative.
+  const auto nType = static_cast<std::uint32_t>(info.f_type);
+  if (nType == BTRFS_SUPER_MAGIC || nType == EXT4_SUPER_MAGIC) {
     sync_file_range(nFd, 0, 0, SYNC_FILE_RANGE_WRITE);
   }
 }
