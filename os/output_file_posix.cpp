@@ -266,11 +266,14 @@ CStatus COutputFile::CreateNamed(unsigned nAskedMode) {
   std::string strProbe;
   const int nProbeFd = OpenNamedTemp(m_nDirFd, nAskedMode, &strProbe);
   if (nProbeFd < 0) return CStatus::FromErrno(m_strName, errno);
+  // It is removed while still open, and so locked: closed first, it would
+  // be free for another run's clean-up to remove before this one could.
   struct stat probe;
   const int nStatErrno = fstat(nProbeFd, &probe) == 0 ? 0 : errno;
+  const int nUnlinkErrno = unlinkat(m_nDirFd, strProbe.c_str(), 0) == 0 ? 0 : errno;
   close(nProbeFd);
-  if (unlinkat(m_nDirFd, strProbe.c_str(), 0) != 0) {
-    return CStatus::FromErrno(m_strName, errno).LeftBehind(PathInDirectory(strProbe));
+  if (nUnlinkErrno != 0) {
+    return CStatus::FromErrno(m_strName, nUnlinkErrno).LeftBehind(PathInDirectory(strProbe));
   }
   if (nStatErrno != 0) return CStatus::FromErrno(m_strName, nStatErrno);
   m_nNewMode = probe.st_mode & 0777;
