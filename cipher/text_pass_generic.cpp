@@ -33,23 +33,26 @@ Word Load(const char* p) {
 
 void Store(char* p, Word w) { std::memcpy(p, &w, sizeof w); }
 
-// The top bit of each byte of w that equals ch: exactly those.
-Word Equal(Word w, char ch) {
-  const Word v = w ^ (kOnes * static_cast<std::uint8_t>(ch));
-  return ~(((v & kLows) + kLows) | v) & kTops;
-}
+// The top bit of each byte of w that is 0: exactly those.
+Word Zeros(Word w) { return ~(((w & kLows) + kLows) | w) & kTops; }
 
 // The top bit of each byte of w below 0x80.
 Word Below128(Word w) { return ~w & kTops; }
 
-// Nonzero when some byte of w is a CR or a Ctrl-Z, in fewer steps than
-// Equal. Less one, only a byte that was 0 or above 0x80 has its top bit set,
-// and the bytes from 0x80 up are left out; a borrow starts only at a 0.
+// Each byte of w, with those that equal ch made 0, less one: masked by
+// Below128(w), nonzero exactly when some byte of w is ch, a code below 0x80,
+// in fewer steps than Zeros. Less one, only a byte that was 0 or above 0x80
+// has its top bit set, and the mask leaves out the bytes from 0x80 up; a
+// borrow starts only at a 0.
+Word Marks(Word w, std::uint8_t ch) { return (w ^ (kOnes * ch)) - kOnes; }
+
+// Nonzero when some byte of w is a CR or a Ctrl-Z.
 Word AnySpecial(Word w) {
-  const Word crs = (w ^ (kOnes * '\r')) - kOnes;
-  const Word ends = (w ^ (kOnes * static_cast<std::uint8_t>(CTextReader::kEndOfText))) - kOnes;
-  return (crs | ends) & Below128(w);
+  return (Marks(w, '\r') | Marks(w, CTextReader::kEndOfText)) & Below128(w);
 }
+
+// Nonzero when some byte of w is a Ctrl-Z.
+Word AnyEnd(Word w) { return Marks(w, CTextReader::kEndOfText) & Below128(w); }
 
 // w without its byte at nPlace in memory order (0 to 7); the bytes after it
 // move down one place.
@@ -99,7 +102,9 @@ Word ConvertSwar(const SRuleSwar& rule, Word w) {
 // before it alone.
 [[gnu::always_inline]] inline char* StoreFoldedSwar(const SRuleSwar& rule, Word w, const char* pIn,
                                                     char* pOut) {
-  const Word pairs = Equal(w, '\r') & Equal(Load(pIn + 1), '\n');
+  // A pair's byte is a CR and the next one an LF: both are 0 when CRs and
+  // LFs are taken from them.
+  const Word pairs = Zeros((w ^ (kOnes * '\r')) | (Load(pIn + 1) ^ (kOnes * '\n')));
   Word text = ConvertSwar(rule, w);
   for (Word marks = pairs; marks != 0;) {
     const int nBit = kLittleEndian ? 63 - std::countl_zero(marks) : std::countr_zero(marks);
@@ -126,7 +131,7 @@ STextPass PassGeneric(const SByteRule& rule, const char* pIn, const char* pEnd, 
       pOut += 16;
       continue;
     }
-    if ((Equal(low, CTextReader::kEndOfText) | Equal(high, CTextReader::kEndOfText)) != 0) break;
+    if ((AnyEnd(low) | AnyEnd(high)) != 0) break;
     pOut = StoreFoldedSwar(converter, low, pIn, pOut);
     pOut = StoreFoldedSwar(converter, high, pIn + 8, pOut);
   }

@@ -3,6 +3,8 @@
 #ifdef ROTFILE_PASS_X86
 #include <immintrin.h>
 
+#include <cstddef>
+
 #include "cipher/text_reader.h"
 
 // The SSE2 and AVX2 passes take the text a block of 16 or 32 bytes at a
@@ -117,17 +119,20 @@ struct SRuleAvx2 {
   return _mm256_cmpeq_epi8(_mm256_shuffle_epi8(special, block), block);
 }
 
+// Returns block with the bytes from the first CR LF pair of nPairs on taken
+// from next, the block one byte further on: with its CR dropped. For no
+// pair the ramp selects nothing.
+[[gnu::target("avx2,bmi,popcnt"), gnu::always_inline]] inline __m256i FoldFirstAvx2(
+    __m256i block, __m256i next, unsigned nPairs) {
+  return _mm256_blendv_epi8(block, next, Load32(kRamp.data() + 32 - _tzcnt_u32(nPairs)));
+}
+
 // Converts block, the 32 bytes at pIn, without the CR of each CR LF pair in
-// it, stores the result at pOut and returns where it ends. The first pair
-// costs no branch: most blocks of text have one or none, and for none the
-// ramp selects nothing.
+// it, which nPairs marks, stores the result at pOut and returns where it
+// ends.
 [[gnu::target("avx2,bmi,popcnt"), gnu::always_inline]] inline char* StoreFoldedAvx2(
-    const SRuleAvx2& converter, __m256i block, const char* pIn, char* pOut) {
-  const auto nPairs = static_cast<unsigned>(_mm256_movemask_epi8(
-      _mm256_and_si256(_mm256_cmpeq_epi8(block, _mm256_set1_epi8(kCr)),
-                       _mm256_cmpeq_epi8(Load32(pIn + 1), _mm256_set1_epi8(kLf)))));
-  block =
-      _mm256_blendv_epi8(block, Load32(pIn + 1), Load32(kRamp.data() + 32 - _tzcnt_u32(nPairs)));
+    const SRuleAvx2& converter, __m256i block, const char* pIn, unsigned nPairs, char* pOut) {
+  block = FoldFirstAvx2(block, Load32(pIn + 1), nPairs);
   for (unsigned nMore = _blsr_u32(nPairs), nDropped = 1; nMore != 0;
        nMore = _blsr_u32(nMore), ++nDropped) {
     const unsigned nFrom = _tzcnt_u32(nMore) - nDropped;
@@ -142,16 +147,27 @@ struct SRuleAvx2 {
 // once, so that text with CR LF line ends takes that branch for most steps
 // and text without them for none. Folding every step from the first CR on,
 // whether it has one or not, was slower on Zen 3 (8.2 against 9.7 GB/s on
-// text of lines from 1 to 140 bytes), though callgrind's simpler branch
-// model counts fewer mispredictions for it.
+// text of lines from 1 to 140 bytes; again 9.1 against 10.3 with the folding
+// below), though callgrind's simpler branch model counts fewer
+// mispredictions for it: the pass is bound by the instructions it runs, and
+// folding costs about twice a plain step's. So a step with a CR asks once
+// whether either block has more than one pair (about one step in 13, for
+// lines of 1 to 140 bytes), and folds the other blocks, with one pair or none,
+// without a further branch. The pairs are the CRs or Ctrl-Zs found before
+// followed by an LF: the step has no Ctrl-Z by then. The steps are counted
+// before the loop, which spares each step the sums of its bound.
 [[gnu::target("avx2,bmi,popcnt")]] STextPass PassAvx2(const SByteRule& rule, const char* pIn,
                                                       const char* pEnd, char* pOut) {
   const SRuleAvx2 converter = MakeRuleAvx2(rule);
   const __m256i end = _mm256_set1_epi8(kEndOfText);
-  for (; pEnd - pIn >= 96; pIn += 64) {
+  const __m256i lf = _mm256_set1_epi8(kLf);
+  const std::ptrdiff_t nSteps = pEnd - pIn >= 96 ? (pEnd - pIn - 32) / 64 : 0;
+  for (const char* const pStop = pIn + 64 * nSteps; pIn != pStop; pIn += 64) {
     const __m256i low = Load32(pIn);
     const __m256i high = Load32(pIn + 32);
-    const __m256i anySpecial = _mm256_or_si256(IsCrOrEndAvx2(low), IsCrOrEndAvx2(high));
+    const __m256i lowSpecial = IsCrOrEndAvx2(low);
+    const __m256i highSpecial = IsCrOrEndAvx2(high);
+    const __m256i anySpecial = _mm256_or_si256(lowSpecial, highSpecial);
     if (_mm256_testz_si256(anySpecial, anySpecial) != 0) {
       _mm256_storeu_si256(reinterpret_cast<__m256i*>(pOut), ConvertAvx2(converter, low));
       _mm256_storeu_si256(reinterpret_cast<__m256i*>(pOut + 32), ConvertAvx2(converter, high));
@@ -161,8 +177,23 @@ struct SRuleAvx2 {
     const __m256i anyEnd =
         _mm256_or_si256(_mm256_cmpeq_epi8(low, end), _mm256_cmpeq_epi8(high, end));
     if (_mm256_testz_si256(anyEnd, anyEnd) == 0) break;
-    pOut = StoreFoldedAvx2(converter, low, pIn, pOut);
-    pOut = StoreFoldedAvx2(converter, high, pIn + 32, pOut);
+    const __m256i lowNext = Load32(pIn + 1);
+    const __m256i highNext = Load32(pIn + 33);
+    const auto nLow = static_cast<unsigned>(
+        _mm256_movemask_epi8(_mm256_and_si256(lowSpecial, _mm256_cmpeq_epi8(lowNext, lf))));
+    const auto nHigh = static_cast<unsigned>(
+        _mm256_movemask_epi8(_mm256_and_si256(highSpecial, _mm256_cmpeq_epi8(highNext, lf))));
+    if ((_blsr_u32(nLow) | _blsr_u32(nHigh)) != 0) {
+      pOut = StoreFoldedAvx2(converter, low, pIn, nLow, pOut);
+      pOut = StoreFoldedAvx2(converter, high, pIn + 32, nHigh, pOut);
+      continue;
+    }
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(pOut),
+                        ConvertAvx2(converter, FoldFirstAvx2(low, lowNext, nLow)));
+    pOut += 32 - (nLow != 0);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(pOut),
+                        ConvertAvx2(converter, FoldFirstAvx2(high, highNext, nHigh)));
+    pOut += 32 - (nHigh != 0);
   }
   return {pIn, pOut};
 }
