@@ -110,9 +110,9 @@ bool IsReadOnly(int nDirFd, const char* pszName, const struct stat& existing) {
 // or go wrong: a final component pszName too long for the directory
 // nDirFd, a directory there, the source itself, another user's file in a
 // sticky directory, attributes that forbid its replacement, a read-only file
-// system, or a file the user may not write. Stores in *pHandedOn what a file there hands on to
-// the output, if anything. A link is replaced, never followed, and steers
-// nothing.
+// system, or a file the user may not write. Stores in *pHandedOn what a file
+// there hands on to the output, if anything. A link is replaced, never
+// followed, and steers nothing.
 CStatus CheckOutputName(int nDirFd, const char* pszName, const std::string& strFile,
                         const CInputFile& source, std::optional<SHandedOn>* pHandedOn) {
   // Only the final component has to fit its directory. Every file system
