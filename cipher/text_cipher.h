@@ -33,7 +33,7 @@ class CTextCipher {
   static constexpr std::size_t kChunkSize = std::size_t{256} * 1024;
 
   // Whole chunks that the calling thread reads and converts itself before a
-  // second thread may take over the reading.
+  // second thread may share the reading.
   static constexpr std::size_t kChunksBeforeSecondThread = 64;
 
   // Constructs the default window: SetWindow(31, 94).
@@ -57,12 +57,12 @@ class CTextCipher {
   // Reads raw bytes through read until the input or its text ends, and hands
   // the converted text to write piece by piece. Stops at the first failure.
   // read is called one call at a time: on the calling thread until it has
-  // filled kChunksBeforeSecondThread whole chunks, then on a second thread,
-  // up to two chunks ahead of write, when one can start. write is called on
-  // the calling thread. A text that ends at a Ctrl-Z is followed by reading
-  // the rest of the input, where a failed read ends that reading alone;
-  // where it was cut, if anything but Ctrl-Z follows or the rest could not
-  // be read, is stored in *pCut when pCut is given.
+  // filled kChunksBeforeSecondThread whole chunks, then, when a second thread
+  // can start, on either thread, up to two chunks ahead of the one being
+  // written. write is called on the calling thread. A text that ends at a Ctrl-Z is followed by
+  // reading the rest of the input, where a failed read ends that reading alone; where it was cut,
+  // if anything but Ctrl-Z follows or the rest could not be read, is stored in *pCut when pCut is
+  // given.
   CStatus ConvertStream(const ChunkReader& read, const TextWriter& write,
                         std::optional<STextCut>* pCut = nullptr) const;
 

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <new>
@@ -123,24 +124,36 @@ TEST(TextReaderTest, AFailedReadPastTheTextEndsOnlyTheCount) {
 }
 
 TEST(TextReaderTest, StreamStopsAtTheFirstFailureAndReadsAtMostTwoChunksAhead) {
-  // Full chunks, so that the second thread takes over after kAlone; then its
-  // first read fails or runs out of memory, or the write that follows fails.
+  // Full chunks, so that a second thread starts after kAlone. While chunk
+  // kAlone is written, that thread reads the two after it and no more, or
+  // the first of them fails or runs out of memory, and nothing more is read;
+  // or the write after that one fails.
   for (const std::string strFailure : {"in: broken", "out of memory", "out: full"}) {
-    std::size_t nReads = 0;
-    std::size_t nWrites = 0;
-    std::thread::id readers[2];  // Who read chunks kAlone and kAlone + 1.
-    const auto read = [&](char* pBuffer, std::size_t nMax, std::size_t* pnRead) {
+    const bool bReadFails = strFailure != "out: full";
+    const std::size_t nFailing = kAlone + 2;
+    const std::size_t nAhead = bReadFails ? nFailing : kAlone + 3;
+    std::atomic<std::size_t> nReads = 0;
+    std::atomic<bool> bReadElsewhereEarly = false;
+    const auto read = [&, caller = std::this_thread::get_id()](char* pBuffer, std::size_t nMax,
+                                                               std::size_t* pnRead) {
       std::fill_n(pBuffer, *pnRead = nMax, 'a');
-      if (++nReads >= kAlone && nReads <= kAlone + 1) {
-        readers[nReads - kAlone] = std::this_thread::get_id();
-      }
-      if (nReads == kAlone + 1 && strFailure == "out of memory") throw std::bad_alloc();
-      return nReads == kAlone + 1 && strFailure == "in: broken" ? CStatus::Failure("in", "broken")
-                                                                : CStatus();
-    };
-    const auto write = [&](auto) {
-      return ++nWrites == kAlone && strFailure == "out: full" ? CStatus::Failure("out", "full")
+      if (++nReads <= kAlone && std::this_thread::get_id() != caller) bReadElsewhereEarly = true;
+      if (nReads == nFailing && strFailure == "out of memory") throw std::bad_alloc();
+      return nReads == nFailing && strFailure == "in: broken" ? CStatus::Failure("in", "broken")
                                                               : CStatus();
+    };
+    std::size_t nWrites = 0;
+    std::size_t nReadAhead = 0;
+    const auto write = [&](auto) {
+      if (++nWrites == kAlone + 1) {
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (nReads < nAhead && std::chrono::steady_clock::now() < giveUp) {
+          std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        nReadAhead = nReads;
+      }
+      return nWrites == nFailing && !bReadFails ? CStatus::Failure("out", "full") : CStatus();
     };
     const auto convert = [&] { return CTextCipher().ConvertStream(read, write).Message(); };
     if (strFailure == "out of memory") {
@@ -148,9 +161,9 @@ TEST(TextReaderTest, StreamStopsAtTheFirstFailureAndReadsAtMostTwoChunksAhead) {
     } else {
       EXPECT_EQ(convert(), strFailure);
     }
-    EXPECT_EQ(nReads, kAlone + 1) << strFailure;
-    EXPECT_EQ(readers[0], std::this_thread::get_id()) << strFailure;
-    EXPECT_NE(readers[1], std::this_thread::get_id()) << strFailure;
+    EXPECT_EQ(nReadAhead, nAhead) << strFailure;
+    EXPECT_FALSE(bReadElsewhereEarly) << strFailure;
+    EXPECT_LE(nReads, bReadFails ? nFailing : nFailing + 2) << strFailure;
   }
 }
 
