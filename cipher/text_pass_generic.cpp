@@ -1,4 +1,5 @@
 #include <bit>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -147,7 +148,9 @@ Word ConvertSwar(const SRuleSwar& rule, Word w) {
 STextPass PassGeneric(const SByteRule& rule, const char* pIn, const char* pEnd, char* pOut) {
   SRuleSwar converter;
   if (!MakeRuleSwar(rule, &converter)) return {pIn, pOut};
-  for (; pEnd - pIn > 16; pIn += 16) {
+  // Each step reads a byte past its 16, whether the last one's CR has its LF.
+  const std::ptrdiff_t nSteps = (pEnd - pIn - 1) / 16;
+  for (const char* const pStop = pIn + 16 * nSteps; pIn != pStop; pIn += 16) {
     const Word low = Load(pIn);
     const Word high = Load(pIn + 8);
     if ((AnySpecial(low) | AnySpecial(high)) == 0) {
