@@ -109,22 +109,23 @@ Word ConvertSwar(const SRuleSwar& rule, Word w) {
 
 // Converts w, the 8 bytes at pIn, without the CR of each CR LF pair in it,
 // stores the result at pOut and returns where it ends. A word holds two
-// pairs only around a line of 5 bytes or fewer, so the first pair is dropped
-// without a test of whether there is one or where, and only a second one
-// takes the loop back: dropping a pair moves those after it down a place.
+// pairs only around a line of 5 bytes or fewer, so the loop seldom runs: it
+// drops pairs from the first on, each moving those after it down a place,
+// until one is left. That one, or none, is dropped without a branch on
+// whether there is one or where.
 [[gnu::always_inline]] inline char* StoreFoldedSwar(const SRuleSwar& rule, Word w, const char* pIn,
                                                     char* pOut) {
   Word pairs = PairMarks(w, Load(pIn + 1));
   Word text = ConvertSwar(rule, w);
   char* pNext = pOut + sizeof text;
-  for (;;) {
+  while ((pairs & (pairs - 1)) != 0) {
     const Word first = pairs & (Word{0} - pairs);
     text = DropMarked(text, first);
-    pNext -= first != 0;
-    pairs ^= first;
-    if (pairs == 0) break;
-    pairs = DropMarked(pairs, first);
+    pairs = DropMarked(pairs ^ first, first);
+    --pNext;
   }
+  text = DropMarked(text, pairs);
+  pNext -= pairs != 0;
   Store(pOut, text);
   return pNext;
 }
@@ -148,7 +149,8 @@ Word ConvertSwar(const SRuleSwar& rule, Word w) {
 STextPass PassGeneric(const SByteRule& rule, const char* pIn, const char* pEnd, char* pOut) {
   SRuleSwar converter;
   if (!MakeRuleSwar(rule, &converter)) return {pIn, pOut};
-  // Each step reads a byte past its 16, whether the last one's CR has its LF.
+  // Each step reads one byte past its 16, to see whether a CR at its end has
+  // its LF.
   const std::ptrdiff_t nSteps = (pEnd - pIn - 1) / 16;
   for (const char* const pStop = pIn + 16 * nSteps; pIn != pStop; pIn += 16) {
     const Word low = Load(pIn);
