@@ -18,12 +18,13 @@
 
 namespace {
 
-enum class EText { kLf, kCrLf, kRandom };
+enum class EText { kLf, kCrLf, kCrLfShort, kRandom };
 
 // One chunk of input of the given kind. Lines are words of lower case letters
-// and a few capitals, digits and punctuation, from 1 to 140 bytes long, so
-// that line ends fall where no branch predictor can guess them; random bytes
-// avoid Ctrl-Z so the text does not end early.
+// and a few capitals, digits and punctuation, from 1 to 140 bytes long (short
+// lines: 1 to 26, so that most 32-byte blocks hold two or three CR LF pairs),
+// so that line ends fall where no branch predictor can guess them; random
+// bytes avoid Ctrl-Z so the text does not end early.
 std::string MakeChunk(EText eText) {
   static constexpr char kLetters[] = "etaoinshrdlucmfwypvbgkjqxzETAOIN0123456789.,;'";
   std::mt19937 random(42);
@@ -37,9 +38,9 @@ std::string MakeChunk(EText eText) {
       const char ch = static_cast<char>(nDraw & 0xff);
       strChunk += ch == '\x1a' ? '\x1b' : ch;
     } else if (nLine >= nLineLength) {
-      strChunk += eText == EText::kCrLf ? "\r\n" : "\n";
+      strChunk += eText == EText::kLf ? "\n" : "\r\n";
       nLine = 0;
-      nLineLength = 1 + nDraw % 140;
+      nLineLength = 1 + nDraw % (eText == EText::kCrLfShort ? 26 : 140);
     } else {
       strChunk += nDraw % 6 == 0 ? ' ' : kLetters[(nDraw >> 8) % (sizeof kLetters - 1)];
       ++nLine;
@@ -88,8 +89,10 @@ void BM_ConvertBuffer(benchmark::State& state, EText eText) {
 // the report's header the one the tool chose.
 const bool kReadAndConvertRegistered = [] {
   benchmark::AddCustomContext("chosen kernel", KernelName(FastestKernel()));
-  const std::pair<const char*, EText> kTexts[] = {
-      {"lf_text", EText::kLf}, {"crlf_text", EText::kCrLf}, {"random_bytes", EText::kRandom}};
+  const std::pair<const char*, EText> kTexts[] = {{"lf_text", EText::kLf},
+                                                  {"crlf_text", EText::kCrLf},
+                                                  {"crlf_short_lines", EText::kCrLfShort},
+                                                  {"random_bytes", EText::kRandom}};
   for (EKernel eKernel : SupportedKernels()) {
     for (const auto& [pszText, eText] : kTexts) {
       const std::string strName =
