@@ -2,6 +2,7 @@
 #define ROTFILE_CIPHER_TEXT_CIPHER_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <span>
@@ -32,9 +33,8 @@ class CTextCipher {
   // Raw bytes read at a time by the file commands.
   static constexpr std::size_t kChunkSize = std::size_t{256} * 1024;
 
-  // Whole chunks that the calling thread reads and converts itself before a
-  // second thread may take over the reading.
-  static constexpr std::size_t kChunksBeforeSecondThread = 64;
+  // The input size, in bytes, from which a second thread shares the reading.
+  static constexpr std::uint64_t kSizeForSecondThread = std::uint64_t{8} << 20;
 
   // Constructs the default window: SetWindow(31, 94).
   CTextCipher();
@@ -56,15 +56,16 @@ class CTextCipher {
 
   // Reads raw bytes through read until the input or its text ends, and hands
   // the converted text to write piece by piece. Stops at the first failure.
-  // read is called one call at a time: on the calling thread until it has
-  // filled kChunksBeforeSecondThread whole chunks, then on a second thread,
-  // up to two chunks ahead of write, when one can start. write is called on
-  // the calling thread. A text that ends at a Ctrl-Z is followed by reading
-  // the rest of the input, where a failed read ends that reading alone;
-  // where it was cut, if anything but Ctrl-Z follows or the rest could not
-  // be read, is stored in *pCut when pCut is given.
+  // nSize is the bytes the input is expected to hold, 0 when not known.
+  // read is called one call at a time: for an expected kSizeForSecondThread
+  // or more, once it has filled a whole chunk, and when a second thread can
+  // start, on either thread, up to two chunks ahead of the one being written;
+  // else on the calling thread. write is called on the calling thread. A text that ends at a Ctrl-Z
+  // is followed by reading the rest of the input, where a failed read ends that reading alone;
+  // where it was cut, if anything but Ctrl-Z follows or the rest could not be read, is stored in
+  // *pCut when pCut is given.
   CStatus ConvertStream(const ChunkReader& read, const TextWriter& write,
-                        std::optional<STextCut>* pCut = nullptr) const;
+                        std::optional<STextCut>* pCut = nullptr, std::uint64_t nSize = 0) const;
 
   // Reads lpszInFile as text and stores its conversion in *pstrText; warns
   // when the text ends at a Ctrl-Z that anything but Ctrl-Z follows, or

@@ -28,7 +28,7 @@ CStatus CTextCipher::ConvertFileText(const char* lpszInFile, std::string* pstrTe
         pstrText->append(text.data(), text.size());
         return CStatus();
       },
-      &cut);
+      &cut, input.Size());
   return status.IsOk() ? CutWarning(input.Name(), cut) : status;
 }
 
@@ -42,7 +42,8 @@ CStatus CTextCipher::EncodeFile(const char* lpszInFile, const char* lpszOutFile)
   std::optional<STextCut> cut;
   CStatus status = ConvertStream(
       ReadFrom(input),
-      [&](std::span<const char> text) { return output.Write(text.data(), text.size()); }, &cut);
+      [&](std::span<const char> text) { return output.Write(text.data(), text.size()); }, &cut,
+      input.Size());
   if (!status.IsOk()) return output.Abandon(status);
   if (status = output.Commit(); !status.IsOk()) return status;
   return CutWarning(input.Name(), cut);

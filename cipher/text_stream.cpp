@@ -1,3 +1,5 @@
+#include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -33,8 +35,7 @@ std::unique_ptr<char[]> NewChunkBuffer() {
 }
 
 // A chunk buffer and the converted text in it, handed from the step that
-// reads to the step that writes. The second slot gets its buffer only with
-// the second thread, so an input of one chunk needs one buffer.
+// reads to the step that writes.
 struct SSlot {
   std::unique_ptr<char[]> pBuffer;
   std::span<char> text;
@@ -43,95 +44,6 @@ struct SSlot {
   bool bFull = false;         // The read filled the whole chunk: more input may follow.
   bool bLast = false;
 };
-
-// The count of filled slots, which the two threads hand back and forth, and
-// the request to stop.
-class CHandover {
- public:
-  // Waits until a slot is free to fill, or Stop was called; returns true when
-  // a slot is free.
-  bool AwaitEmptySlot() {
-    std::unique_lock lock(m_mutex);
-    m_changed.wait(lock, [this] { return m_bStop || m_nFilled < 2; });
-    return m_nFilled < 2;
-  }
-
-  // Waits until a slot has been filled.
-  void AwaitFilledSlot() {
-    std::unique_lock lock(m_mutex);
-    m_changed.wait(lock, [this] { return m_nFilled > 0; });
-  }
-
-  // Counts a slot as filled (+1) or emptied (-1) and wakes the other thread.
-  void Count(int nChange) {
-    {
-      std::lock_guard lock(m_mutex);
-      m_nFilled += nChange;
-    }
-    m_changed.notify_all();
-  }
-
-  // Ends every wait for a free slot, now and later: it returns false as soon
-  // as no slot is free.
-  void Stop() {
-    {
-      std::lock_guard lock(m_mutex);
-      m_bStop = true;
-    }
-    m_changed.notify_all();
-  }
-
- private:
-  std::mutex m_mutex;
-  std::condition_variable m_changed;
-  int m_nFilled = 0;
-  bool m_bStop = false;
-};
-
-// The second thread: stopped through the handover and joined when this object
-// goes away, so that on every return it ends before anything it uses. A plain
-// std::thread, since std::jthread and std::stop_token are missing from every
-// libc++ released before 2024 (Xcode 15's and FreeBSD 14's among them).
-class CProducer {
- public:
-  explicit CProducer(CHandover& handover) : m_handover(handover) {}
-  ~CProducer() {
-    if (!IsRunning()) return;
-    m_handover.Stop();
-    m_thread.join();
-  }
-  CProducer(const CProducer&) = delete;
-  CProducer& operator=(const CProducer&) = delete;
-
-  // Gives slot a buffer and starts produce(nSlot) on a thread of its own, or
-  // leaves slot without a buffer and no thread running when either cannot be
-  // had.
-  // REQUIRES: no thread was started yet.
-  template <typename Produce>
-  void TryToStart(const Produce& produce, SSlot& slot, int nSlot);
-
-  // Returns true once the thread was started.
-  bool IsRunning() const { return m_thread.joinable(); }
-
- private:
-  CHandover& m_handover;
-  std::thread m_thread;
-};
-
-// The buffer is allocated here, on the calling thread, before the thread
-// starts: memory and threads run out by the same limits (an address-space
-// limit, a process limit, a huge stack limit), and whichever fails first, the
-// conversion goes on without the thread, on the calling thread and its one
-// buffer, only slower.
-template <typename Produce>
-void CProducer::TryToStart(const Produce& produce, SSlot& slot, int nSlot) {
-  try {
-    slot.pBuffer = NewChunkBuffer();
-    m_thread = std::thread(produce, nSlot);
-  } catch (const std::exception&) {  // std::bad_alloc or std::system_error.
-    slot.pBuffer.reset();
-  }
-}
 
 // Reads the next chunk into the slot and turns it into converted text.
 void ReadChunk(const CTextCipher::ChunkReader& read, CTextReader& reader, SSlot& slot) {
@@ -190,6 +102,179 @@ void EndStream(const CTextCipher::ChunkReader& read, CTextReader& reader, char* 
   if (pCut != nullptr) *pCut = reader.Cut();
 }
 
+// Slots for chunks between reading and writing once a second thread reads:
+// one being written and two made ahead, so that neither thread waits on the
+// other's every step.
+constexpr std::size_t kSlots = 3;
+
+// How long a thread that waits on the other gives way before it sleeps.
+constexpr std::chrono::microseconds kGiveWayTime{500};
+
+// Gives way to other threads while ready() is false, for up to
+// kGiveWayTime; returns ready()'s last answer.
+template <typename Ready>
+bool GiveWayUntil(const Ready& ready) {
+  const auto giveUp = std::chrono::steady_clock::now() + kGiveWayTime;
+  while (!ready()) {
+    if (std::chrono::steady_clock::now() > giveUp) return false;
+    std::this_thread::yield();
+  }
+  return true;
+}
+
+// Takes lock, giving way first while another thread holds it.
+void LockGivingWay(std::unique_lock<std::mutex>& lock) {
+  if (!GiveWayUntil([&] { return lock.try_lock(); })) lock.lock();
+}
+
+// The chunks on their way from reading to writing: numbered from 0, made
+// (read and converted) in order, one thread at a time, into slots, and
+// written in order from there by the calling thread.
+class CChunkPipeline {
+ public:
+  // Reads through read and converts with reader; gives the first slot its
+  // buffer.
+  CChunkPipeline(const CTextCipher::ChunkReader& read, CTextReader& reader)
+      : m_read(read), m_reader(reader) {
+    m_slots[0].pBuffer = NewChunkBuffer();
+  }
+
+  // Returns the slot of chunk nChunk once it is made, making it on this
+  // thread unless another is making it.
+  // REQUIRES: chunks 0 to nChunk - 1 were written, and released.
+  const SSlot& Take(std::size_t nChunk) {
+    std::unique_lock making(m_making, std::defer_lock);
+    const auto made = [&] { return m_nMade.load() > nChunk; };
+    if (!GiveWayUntil([&] { return made() || making.try_lock(); })) making.lock();
+    if (!made()) Make(nChunk);
+    return SlotOf(nChunk);
+  }
+
+  // Frees the slot of chunk nChunk, which was written.
+  void Release(std::size_t nChunk) {
+    Change([&] { m_nWritten = nChunk + 1; });
+  }
+
+  // Makes chunks ahead of the writing, as far as the slots allow, until the
+  // last chunk is made or Stop is called.
+  void MakeAhead() {
+    const auto slotFree = [&] { return m_nMade.load() - m_nWritten.load() < kSlots; };
+    const auto canGoOn = [&] { return m_bStop.load() || m_bEnded.load() || slotFree(); };
+    for (;;) {
+      if (!GiveWayUntil(canGoOn)) {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, canGoOn);
+      }
+      std::unique_lock making(m_making, std::defer_lock);
+      LockGivingWay(making);
+      if (m_bStop.load() || m_bEnded.load()) return;
+      if (slotFree()) Make(m_nMade.load());
+    }
+  }
+
+  // Ends MakeAhead once its chunk in the making, if any, is made.
+  void Stop() {
+    Change([&] { m_bStop = true; });
+  }
+
+  // Gives the other slots their buffers, so that the chunks take turns in
+  // all of them from the last one made on; throws std::bad_alloc when a
+  // buffer cannot be had.
+  // REQUIRES: a chunk was made, and every chunk made before it was written.
+  void Share() {
+    for (std::size_t i = 1; i < kSlots; ++i) m_slots[i].pBuffer = NewChunkBuffer();
+    m_nFirstShared = m_nMade.load() - 1;
+  }
+
+  // Undoes Share: every chunk goes in the first slot again.
+  // REQUIRES: no other thread uses this object.
+  void Unshare() {
+    m_nFirstShared = kNever;
+    for (std::size_t i = 1; i < kSlots; ++i) m_slots[i].pBuffer.reset();
+  }
+
+ private:
+  static constexpr std::size_t kNever = SIZE_MAX;
+
+  SSlot& SlotOf(std::size_t nChunk) {
+    return m_slots[nChunk <= m_nFirstShared ? 0 : (nChunk - m_nFirstShared) % kSlots];
+  }
+
+  // REQUIRES: m_making is held by this thread, and nChunk == m_nMade.
+  void Make(std::size_t nChunk) {
+    SSlot& slot = SlotOf(nChunk);
+    FillSlot(m_read, m_reader, slot);
+    Change([&] {
+      m_bEnded = slot.bLast;
+      m_nMade = nChunk + 1;
+    });
+  }
+
+  // Changes the counts under the mutex, so that a thread about to sleep on
+  // them cannot miss it, and wakes any that sleeps.
+  template <typename Changes>
+  void Change(const Changes& changes) {
+    {
+      std::lock_guard lock(m_mutex);
+      changes();
+    }
+    m_changed.notify_all();
+  }
+
+  const CTextCipher::ChunkReader& m_read;
+  CTextReader& m_reader;
+  SSlot m_slots[kSlots];
+  std::size_t m_nFirstShared = kNever;  // The chunk in the first slot when Share was called.
+  std::mutex m_making;                  // Held while a chunk is made.
+  std::mutex m_mutex;                   // Held while the counts below change.
+  std::condition_variable m_changed;
+  std::atomic<std::size_t> m_nMade = 0;
+  std::atomic<std::size_t> m_nWritten = 0;
+  std::atomic<bool> m_bEnded = false;  // The last chunk is made.
+  std::atomic<bool> m_bStop = false;
+};
+
+// The second thread: stopped and joined when this object goes away, so that
+// on every return it ends before anything it uses. A plain std::thread,
+// since std::jthread and std::stop_token are missing from every libc++
+// released before 2024 (Xcode 15's and FreeBSD 14's among them).
+class CProducer {
+ public:
+  explicit CProducer(CChunkPipeline& pipeline) : m_pipeline(pipeline) {}
+  ~CProducer() {
+    if (!m_thread.joinable()) return;
+    m_pipeline.Stop();
+    m_thread.join();
+  }
+  CProducer(const CProducer&) = delete;
+  CProducer& operator=(const CProducer&) = delete;
+
+  // Starts making chunks ahead on a thread of its own, or leaves the
+  // pipeline to the calling thread alone when the thread or the buffers
+  // cannot be had.
+  // REQUIRES: no thread was started yet; a chunk was made, and every chunk
+  // made before it was written.
+  void TryToStart();
+
+ private:
+  CChunkPipeline& m_pipeline;
+  std::thread m_thread;
+};
+
+// The buffers are allocated here, on the calling thread, before the thread
+// starts: memory and threads run out by the same limits (an address-space
+// limit, a process limit, a huge stack limit), and whichever fails first, the
+// conversion goes on without the thread, on the calling thread and its one
+// buffer, only slower.
+void CProducer::TryToStart() {
+  try {
+    m_pipeline.Share();
+    m_thread = std::thread([this] { m_pipeline.MakeAhead(); });
+  } catch (const std::exception&) {  // std::bad_alloc or std::system_error.
+    m_pipeline.Unshare();
+  }
+}
+
 }  // namespace
 
 // The file is streamed in fixed chunks rather than read whole, so memory
@@ -199,19 +284,24 @@ void EndStream(const CTextCipher::ChunkReader& read, CTextReader& reader, char* 
 // 1 GiB: 64 KiB is about a tenth slower (more system calls), 512 KiB the same,
 // 1 MiB twice as slow (the chunk no longer fits the cache).
 //
-// Once the input has filled kChunksBeforeSecondThread whole chunks (16 MiB),
-// a second thread reads and converts the next chunk while this one writes the
-// one before: with a core to spare, the conversion then hides behind the
-// copying that read() and write() do anyway (1 GiB of LF text: 0.29 s instead
-// of 0.36 s, against 0.28 s for cat). Two chunks keep both threads busy.
-// Before that, and for good when the thread or its buffer cannot be had, this
-// thread runs the same reading step itself. Each chunk handed between the
-// threads costs a sleep and a wake-up, and on a 2-core virtual machine a
-// wake-up took from 0.1 to 0.6 ms (perf trace), where a chunk's read and
-// write take about 0.2 ms; starting the thread costs more again. There, from
-// 256 KiB to 64 MiB, one thread alone was faster at every size than a second
-// thread from the first chunk on, and at 256 MiB slower than one that takes
-// over after 16 MiB (180 and 159 ms on LF text).
+// An input expected to hold kSizeForSecondThread or more is read and
+// converted by a second thread too, from the second chunk on, while this one
+// writes: with a core to spare, the conversion then hides behind the copying
+// that read() and write() do anyway. A smaller one, and a larger one when the
+// thread or its buffers cannot be had, is all made by this thread. On a
+// 2-core virtual machine, starting the thread and handing the chunks over
+// made the median time of 1 and 4 MiB longer, of 8 MiB the same, and of 12,
+// 16 and 64 MiB shorter (by a fifth at 64 MiB), on LF and CR LF text alike.
+// Even with the second thread, this one never waits for a chunk that nobody
+// is making: it makes the next chunk itself when it is not made yet and the
+// other thread is not at it (asleep, or not yet started). So a thread slow
+// to wake costs the time of the work it would have done, never more.
+//
+// A thread that has to wait gives way to others for up to kGiveWayTime
+// before it sleeps: on a 2-core virtual machine a wake-up from sleep took
+// from 0.1 to 0.6 ms (perf trace), where a chunk's read and write take about
+// 0.2 ms, so the other's next step is usually done sooner. Giving way rather
+// than spinning lets the other thread run when both share a core.
 //
 // The two threads hand the slots over under a mutex and a condition variable
 // rather than semaphores: the Windows build's semaphores (MinGW-w64's C++
@@ -222,39 +312,18 @@ void EndStream(const CTextCipher::ChunkReader& read, CTextReader& reader, char* 
 // Ctrl-Z follows, and how much. Text files that end at their last byte pay
 // nothing for it, and those with a Ctrl-Z one read that finds the end.
 CStatus CTextCipher::ConvertStream(const ChunkReader& read, const TextWriter& write,
-                                   std::optional<STextCut>* pCut) const {
-  SSlot slots[2];
-  slots[0].pBuffer = NewChunkBuffer();
+                                   std::optional<STextCut>* pCut, std::uint64_t nSize) const {
   CTextReader reader(MakeByteRule(m_nBase, m_nWidth, m_nShift), m_eKernel);
-  const auto fill = [&](SSlot& slot) { FillSlot(read, reader, slot); };
-
-  CHandover handover;
-  const auto produce = [&](int i) {
-    for (; handover.AwaitEmptySlot(); i ^= 1) {
-      fill(slots[i]);
-      const bool bLast = slots[i].bLast;
-      handover.Count(+1);
-      if (bLast) return;
-    }
-  };
-  std::size_t nFullChunks = 0;
+  CChunkPipeline pipeline(read, reader);
   // Declared last, so that it goes away first.
-  CProducer producer(handover);
-
-  for (int i = 0;;) {
-    if (producer.IsRunning()) {
-      handover.AwaitFilledSlot();
-    } else {
-      fill(slots[i]);
-      handover.Count(+1);
-      // Counted up to the start, which is tried once.
-      if (slots[i].bFull && !slots[i].bLast && ++nFullChunks == kChunksBeforeSecondThread) {
-        producer.TryToStart(produce, slots[i ^ 1], i ^ 1);
-      }
-    }
-    const SSlot& slot = slots[i];
+  CProducer producer(pipeline);
+  for (std::size_t nChunk = 0;; ++nChunk) {
+    const SSlot& slot = pipeline.Take(nChunk);
     if (slot.pError) std::rethrow_exception(slot.pError);
     if (!slot.status.IsOk()) return slot.status;
+    if (nChunk == 0 && slot.bFull && !slot.bLast && nSize >= kSizeForSecondThread) {
+      producer.TryToStart();
+    }
     if (CStatus status = slot.text.empty() ? CStatus() : write(slot.text); !status.IsOk()) {
       return status;
     }
@@ -262,8 +331,6 @@ CStatus CTextCipher::ConvertStream(const ChunkReader& read, const TextWriter& wr
       EndStream(read, reader, slot.pBuffer.get(), pCut);
       return {};
     }
-    handover.Count(-1);
-    // On its own this thread reuses the one buffer.
-    if (producer.IsRunning()) i ^= 1;
+    pipeline.Release(nChunk);
   }
 }

@@ -40,6 +40,10 @@ class CInputFile {
   // REQUIRES: Open succeeded.
   unsigned Mode() const;
 
+  // Returns the file's size in bytes when it was opened.
+  // REQUIRES: Open succeeded.
+  std::uint64_t Size() const { return m_nSize; }
+
   // Returns the id of the open file. REQUIRES: Open succeeded.
   SFileId Id() const { return m_id; }
 
@@ -49,6 +53,7 @@ class CInputFile {
  private:
   std::string m_strName;
   SFileId m_id;
+  std::uint64_t m_nSize = 0;
 #ifdef _WIN32
   void* m_hFile = nullptr;  // The open file's HANDLE; null when none is open.
 #else

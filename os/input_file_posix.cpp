@@ -125,6 +125,7 @@ CStatus CInputFile::Open(const char* lpszFile) {
   struct stat info;
   if (CStatus status = OpenRegularFile(lpszFile, &m_nFd, &info); !status.IsOk()) return status;
   m_nMode = info.st_mode;
+  m_nSize = static_cast<std::uint64_t>(info.st_size);
   m_id = {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
 #if defined(POSIX_FADV_SEQUENTIAL) && !defined(ROTFILE_PORTABLE_FILES)
   posix_fadvise(m_nFd, 0, 0, POSIX_FADV_SEQUENTIAL);

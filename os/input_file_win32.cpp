@@ -33,6 +33,8 @@ CStatus CInputFile::Open(const char* lpszFile) {
   // reading one can wait for input forever; only a file on disk is read.
   if (GetFileType(hFile) != FILE_TYPE_DISK) return CStatus::Failure(lpszFile, "not a regular file");
   m_id = FileIdOf(hFile);
+  LARGE_INTEGER size;
+  m_nSize = GetFileSizeEx(hFile, &size) ? static_cast<std::uint64_t>(size.QuadPart) : 0;
   return {};
 }
 

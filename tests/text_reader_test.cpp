@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <new>
@@ -30,8 +31,9 @@ void operator delete[](void* pBlock, std::size_t /*nSize*/) noexcept { std::free
 namespace {
 
 constexpr std::size_t kChunk = CTextCipher::kChunkSize;
-// The whole chunks read on the calling thread before the second one starts.
-constexpr std::size_t kAlone = CTextCipher::kChunksBeforeSecondThread;
+// The whole chunks read on the calling thread before a second one starts,
+// for an input large enough.
+constexpr std::size_t kAlone = 1;
 
 // The conversion of the file strRaw and its cut, found the plain way.
 std::string Expected(const std::string& strRaw) {
@@ -123,34 +125,51 @@ TEST(TextReaderTest, AFailedReadPastTheTextEndsOnlyTheCount) {
 }
 
 TEST(TextReaderTest, StreamStopsAtTheFirstFailureAndReadsAtMostTwoChunksAhead) {
-  // Full chunks, so that the second thread takes over after kAlone; then its
-  // first read fails or runs out of memory, or the write that follows fails.
-  for (const std::string strFailure : {"in: broken", "out of memory", "out: full"}) {
-    std::size_t nReads = 0;
-    std::size_t nWrites = 0;
-    std::thread::id readers[2];  // Who read chunks kAlone and kAlone + 1.
-    const auto read = [&](char* pBuffer, std::size_t nMax, std::size_t* pnRead) {
+  // Full chunks of an input large enough for a second thread, which starts
+  // after the first chunk. While that chunk is written, the thread reads the
+  // two after it and no more, or the first of them fails or runs out of
+  // memory, and nothing more is read; or the write after that one fails.
+  // An input expected to be smaller is read on the calling thread alone.
+  for (const std::string strFailure : {"in: broken", "out of memory", "out: full", "small"}) {
+    const bool bReadFails = strFailure == "in: broken" || strFailure == "out of memory";
+    const std::size_t nFailing = kAlone + 1;
+    const std::size_t nAhead = bReadFails ? nFailing : strFailure == "small" ? kAlone : kAlone + 2;
+    std::atomic<std::size_t> nReads = 0;
+    std::atomic<bool> bReadElsewhere = false;
+    const auto read = [&, caller = std::this_thread::get_id()](char* pBuffer, std::size_t nMax,
+                                                               std::size_t* pnRead) {
       std::fill_n(pBuffer, *pnRead = nMax, 'a');
-      if (++nReads >= kAlone && nReads <= kAlone + 1) {
-        readers[nReads - kAlone] = std::this_thread::get_id();
-      }
-      if (nReads == kAlone + 1 && strFailure == "out of memory") throw std::bad_alloc();
-      return nReads == kAlone + 1 && strFailure == "in: broken" ? CStatus::Failure("in", "broken")
-                                                                : CStatus();
-    };
-    const auto write = [&](auto) {
-      return ++nWrites == kAlone && strFailure == "out: full" ? CStatus::Failure("out", "full")
+      if (++nReads <= kAlone && std::this_thread::get_id() != caller) bReadElsewhere = true;
+      if (strFailure == "small" && std::this_thread::get_id() != caller) bReadElsewhere = true;
+      if (nReads == nFailing && strFailure == "out of memory") throw std::bad_alloc();
+      return nReads == nFailing && strFailure == "in: broken" ? CStatus::Failure("in", "broken")
                                                               : CStatus();
     };
-    const auto convert = [&] { return CTextCipher().ConvertStream(read, write).Message(); };
+    std::size_t nWrites = 0;
+    std::size_t nReadAhead = 0;
+    const auto write = [&](auto) {
+      if (++nWrites == kAlone) {
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (nReads < nAhead && std::chrono::steady_clock::now() < giveUp) {
+          std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        nReadAhead = nReads;
+      }
+      return nWrites == nFailing && !bReadFails ? CStatus::Failure("out", "full") : CStatus();
+    };
+    const auto convert = [&] {
+      const std::uint64_t nSize = CTextCipher::kSizeForSecondThread - (strFailure == "small");
+      return CTextCipher().ConvertStream(read, write, nullptr, nSize).Message();
+    };
     if (strFailure == "out of memory") {
       EXPECT_THROW(convert(), std::bad_alloc);
     } else {
-      EXPECT_EQ(convert(), strFailure);
+      EXPECT_EQ(convert(), bReadFails ? strFailure : "out: full");
     }
-    EXPECT_EQ(nReads, kAlone + 1) << strFailure;
-    EXPECT_EQ(readers[0], std::this_thread::get_id()) << strFailure;
-    EXPECT_NE(readers[1], std::this_thread::get_id()) << strFailure;
+    EXPECT_EQ(nReadAhead, nAhead) << strFailure;
+    EXPECT_FALSE(bReadElsewhere) << strFailure;
+    EXPECT_LE(nReads, bReadFails ? nFailing : nFailing + 2) << strFailure;
   }
 }
 

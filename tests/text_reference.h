@@ -49,11 +49,10 @@ inline char ReferenceConvert(char chByte, int nBase = 31, int nWidth = 94) {
 }
 
 // Converts raw with eKernel through CTextCipher::ConvertStream as if it were
-// a file whose reads deliver at most reads[0], reads[1], ... bytes in turn,
-// over again from the start (as many as asked when reads is empty), so the
-// caller chooses where the chunk edges fall; a read of 0 planned there fails,
-// for the reason "broken". Returns the converted text and
-// its CutNote, or the message of the failure when the stream fails.
+// a file large enough for a second thread, whose reads deliver at most reads[0], reads[1], ...
+// bytes in turn, over again from the start (as many as asked when reads is empty), so the caller
+// chooses where the chunk edges fall; a read of 0 planned there fails, for the reason "broken".
+// Returns the converted text and its CutNote, or the message of the failure when the stream fails.
 inline std::string ConvertInReads(std::string_view raw, std::span<const std::size_t> reads,
                                   EKernel eKernel) {
   std::size_t nPos = 0;
@@ -73,7 +72,7 @@ inline std::string ConvertInReads(std::string_view raw, std::span<const std::siz
         strOut.append(text.begin(), text.end());
         return CStatus();
       },
-      &cut);
+      &cut, CTextCipher::kSizeForSecondThread);
   return status.IsOk() ? strOut + CutNote(cut) : "stream failed: " + status.Message();
 }
 
