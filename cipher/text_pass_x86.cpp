@@ -143,53 +143,57 @@ struct SRuleAvx2 {
   return pOut + 32 - _mm_popcnt_u32(nPairs);
 }
 
-// AVX2 takes two blocks a step and looks for a CR or a Ctrl-Z in both at
-// once, so that text with CR LF line ends takes that branch for most steps
-// and text without them for none. Folding every step from the first CR on,
-// whether it has one or not, was slower on Zen 3 (8.2 against 9.7 GB/s on
-// text of lines from 1 to 140 bytes; again 9.1 against 10.3 with the folding
-// below), though callgrind's simpler branch model counts fewer
-// mispredictions for it: the pass is bound by the instructions it runs, and
-// folding costs about twice a plain step's. So a step with a CR asks once
-// whether either block has more than one pair (about one step in 13, for
-// lines of 1 to 140 bytes), and folds the other blocks, with one pair or none,
-// without a further branch. The pairs are the CRs or Ctrl-Zs found before
-// followed by an LF: the step has no Ctrl-Z by then. The steps are counted
-// before the loop, which spares each step the sums of its bound.
+// AVX2 takes two blocks a step. Until the first CR or Ctrl-Z it looks for
+// both at once and only converts and stores, so that text without CR LF line
+// ends never folds. From the step that holds one on, every step folds the
+// first CR LF pair of each block, if any, without asking whether there is
+// one: in CR LF text most steps hold a pair and many do not, with no pattern
+// a branch predictor can learn, and a branch on it was wrong often enough to
+// cost more than the folding (on Zen 3, with chunks that each run meets once:
+// 7.0 and 7.3 GB/s against 4.8 and 4.9 for CR LF text of lines from 1 to
+// 140 bytes, LF text unchanged). Converting one chunk over and over, the
+// predictor learnt its line ends and the branch looked the faster. A step
+// asks once whether either block has more than one pair (about one step in
+// 13 for those lines) and folds those blocks one blend a pair. The steps are
+// counted before the loops, which spares each step the sums of its bound.
 // Blocks of more pairs take one blend a pair rather than a shuffle of each
 // 8-byte group through a table of the places kept, which costs the same for
 // any number of pairs but, at about 45 instructions a block as compiled,
 // more than the blends take for three: it was slower on Zen 3 even where
 // most blocks hold two or three pairs (5.3 and 5.6 against 7.0 and 6.8 GB/s
-// on the kernel bench's short lines, 10.4 and 10.6 against 10.8 and 10.8 on
-// its CR LF text, two runs each).
+// on short lines, 10.4 and 10.6 against 10.8 and 10.8 on CR LF text, two
+// runs each, converting one chunk over and over). Folding the first two
+// pairs of each block without a branch was slower again (11.2 against 11.6
+// GB/s on lines of 1 to 130 bytes, 11.4 against 15.2 on lines of 40 to 130).
 [[gnu::target("avx2,bmi,popcnt")]] STextPass PassAvx2(const SByteRule& rule, const char* pIn,
                                                       const char* pEnd, char* pOut) {
   const SRuleAvx2 converter = MakeRuleAvx2(rule);
   const __m256i end = _mm256_set1_epi8(kEndOfText);
   const __m256i lf = _mm256_set1_epi8(kLf);
+  const __m256i cr = _mm256_set1_epi8(kCr);
   const std::ptrdiff_t nSteps = pEnd - pIn >= 96 ? (pEnd - pIn - 32) / 64 : 0;
-  for (const char* const pStop = pIn + 64 * nSteps; pIn != pStop; pIn += 64) {
+  const char* const pStop = pIn + 64 * nSteps;
+  for (; pIn != pStop; pIn += 64) {
     const __m256i low = Load32(pIn);
     const __m256i high = Load32(pIn + 32);
-    const __m256i lowSpecial = IsCrOrEndAvx2(low);
-    const __m256i highSpecial = IsCrOrEndAvx2(high);
-    const __m256i anySpecial = _mm256_or_si256(lowSpecial, highSpecial);
-    if (_mm256_testz_si256(anySpecial, anySpecial) != 0) {
-      _mm256_storeu_si256(reinterpret_cast<__m256i*>(pOut), ConvertAvx2(converter, low));
-      _mm256_storeu_si256(reinterpret_cast<__m256i*>(pOut + 32), ConvertAvx2(converter, high));
-      pOut += 64;
-      continue;
-    }
+    const __m256i anySpecial = _mm256_or_si256(IsCrOrEndAvx2(low), IsCrOrEndAvx2(high));
+    if (_mm256_testz_si256(anySpecial, anySpecial) == 0) break;
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(pOut), ConvertAvx2(converter, low));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(pOut + 32), ConvertAvx2(converter, high));
+    pOut += 64;
+  }
+  for (; pIn != pStop; pIn += 64) {
+    const __m256i low = Load32(pIn);
+    const __m256i high = Load32(pIn + 32);
     const __m256i anyEnd =
         _mm256_or_si256(_mm256_cmpeq_epi8(low, end), _mm256_cmpeq_epi8(high, end));
     if (_mm256_testz_si256(anyEnd, anyEnd) == 0) break;
     const __m256i lowNext = Load32(pIn + 1);
     const __m256i highNext = Load32(pIn + 33);
-    const auto nLow = static_cast<unsigned>(
-        _mm256_movemask_epi8(_mm256_and_si256(lowSpecial, _mm256_cmpeq_epi8(lowNext, lf))));
-    const auto nHigh = static_cast<unsigned>(
-        _mm256_movemask_epi8(_mm256_and_si256(highSpecial, _mm256_cmpeq_epi8(highNext, lf))));
+    const auto nLow = static_cast<unsigned>(_mm256_movemask_epi8(
+        _mm256_and_si256(_mm256_cmpeq_epi8(low, cr), _mm256_cmpeq_epi8(lowNext, lf))));
+    const auto nHigh = static_cast<unsigned>(_mm256_movemask_epi8(
+        _mm256_and_si256(_mm256_cmpeq_epi8(high, cr), _mm256_cmpeq_epi8(highNext, lf))));
     if ((_blsr_u32(nLow) | _blsr_u32(nHigh)) != 0) {
       pOut = StoreFoldedAvx2(converter, low, pIn, nLow, pOut);
       pOut = StoreFoldedAvx2(converter, high, pIn + 32, nHigh, pOut);
