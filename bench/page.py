@@ -62,8 +62,10 @@ def ratio(a, b):
 
 
 def span(values):
-    """Returns 'x' or 'x to y' for the lowest and highest of values, rounded."""
-    low, high = ratio(*min(values)), ratio(*max(values))
+    """Returns 'x' or 'x to y' for the lowest and highest ratio a / b of the
+    pairs (a, b) in values, rounded."""
+    by_ratio = sorted(values, key=lambda v: v[0] / v[1])
+    low, high = ratio(*by_ratio[0]), ratio(*by_ratio[-1])
     return low if low == high else f"{low} to {high}"
 
 
