@@ -124,52 +124,86 @@ TEST(TextReaderTest, AFailedReadPastTheTextEndsOnlyTheCount) {
   EXPECT_EQ(ConvertInReads("ab\x1a", kReads, FastestKernel()), "23 [cut at 2, 0 after, broken]");
 }
 
+// A stream of full chunks whose read or write number kAlone + 1 fails, as
+// pszFailure says ("in: broken", "out of memory" or "out: full"), from an
+// input expected to hold nSize bytes; and what it must do.
+struct SStreamCase {
+  const char* pszFailure;
+  std::uint64_t nSize;
+  std::size_t nAhead;           // The reads done while the first write waits.
+  std::size_t nMostReads;       // The reads done at most in all.
+  std::size_t nFirstElsewhere;  // The first read on another thread, 0 for none.
+};
+
+// What such a stream did: its outcome and the counts the case foresees.
+struct SStreamRun {
+  std::string strOutcome;
+  std::size_t nAhead = 0;
+  std::size_t nReads = 0;
+  std::size_t nFirstElsewhere = 0;
+};
+
+// Waits, for up to 10 s, until nReads reaches nAwaited, and 20 ms more for
+// any read beyond it; returns nReads then.
+std::size_t AwaitReads(const std::atomic<std::size_t>& nReads, std::size_t nAwaited) {
+  const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (nReads < nAwaited && std::chrono::steady_clock::now() < giveUp) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  return nReads;
+}
+
+// Runs the stream of test; its first write waits for test.nAhead reads.
+SStreamRun RunStream(const SStreamCase& test) {
+  constexpr std::size_t kFailing = kAlone + 1;
+  const std::string strFailure = test.pszFailure;
+  std::atomic<std::size_t> nReads = 0;
+  std::atomic<std::size_t> nFirstElsewhere = 0;
+  const auto read = [&, caller = std::this_thread::get_id()](char* pBuffer, std::size_t nMax,
+                                                             std::size_t* pnRead) {
+    std::fill_n(pBuffer, *pnRead = nMax, 'a');
+    const std::size_t nRead = ++nReads;
+    if (std::this_thread::get_id() != caller && nFirstElsewhere == 0) nFirstElsewhere = nRead;
+    if (nRead == kFailing && strFailure == "out of memory") throw std::bad_alloc();
+    return nRead == kFailing && strFailure == "in: broken" ? CStatus::Failure("in", "broken")
+                                                           : CStatus();
+  };
+  SStreamRun run;
+  std::size_t nWrites = 0;
+  const auto write = [&](auto) {
+    if (++nWrites == kAlone) run.nAhead = AwaitReads(nReads, test.nAhead);
+    return nWrites == kFailing && strFailure == "out: full" ? CStatus::Failure("out", "full")
+                                                            : CStatus();
+  };
+  try {
+    run.strOutcome = CTextCipher().ConvertStream(read, write, nullptr, test.nSize).Message();
+  } catch (const std::bad_alloc&) {
+    run.strOutcome = "out of memory";
+  }
+  run.nReads = nReads;
+  run.nFirstElsewhere = nFirstElsewhere;
+  return run;
+}
+
 TEST(TextReaderTest, StreamStopsAtTheFirstFailureAndReadsAtMostTwoChunksAhead) {
-  // Full chunks of an input large enough for a second thread, which starts
-  // after the first chunk. While that chunk is written, the thread reads the
-  // two after it and no more, or the first of them fails or runs out of
-  // memory, and nothing more is read; or the write after that one fails.
-  // An input expected to be smaller is read on the calling thread alone.
-  for (const std::string strFailure : {"in: broken", "out of memory", "out: full", "small"}) {
-    const bool bReadFails = strFailure == "in: broken" || strFailure == "out of memory";
-    const std::size_t nFailing = kAlone + 1;
-    const std::size_t nAhead = bReadFails ? nFailing : strFailure == "small" ? kAlone : kAlone + 2;
-    std::atomic<std::size_t> nReads = 0;
-    std::atomic<bool> bReadElsewhere = false;
-    const auto read = [&, caller = std::this_thread::get_id()](char* pBuffer, std::size_t nMax,
-                                                               std::size_t* pnRead) {
-      std::fill_n(pBuffer, *pnRead = nMax, 'a');
-      if (++nReads <= kAlone && std::this_thread::get_id() != caller) bReadElsewhere = true;
-      if (strFailure == "small" && std::this_thread::get_id() != caller) bReadElsewhere = true;
-      if (nReads == nFailing && strFailure == "out of memory") throw std::bad_alloc();
-      return nReads == nFailing && strFailure == "in: broken" ? CStatus::Failure("in", "broken")
-                                                              : CStatus();
-    };
-    std::size_t nWrites = 0;
-    std::size_t nReadAhead = 0;
-    const auto write = [&](auto) {
-      if (++nWrites == kAlone) {
-        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (nReads < nAhead && std::chrono::steady_clock::now() < giveUp) {
-          std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        nReadAhead = nReads;
-      }
-      return nWrites == nFailing && !bReadFails ? CStatus::Failure("out", "full") : CStatus();
-    };
-    const auto convert = [&] {
-      const std::uint64_t nSize = CTextCipher::kSizeForSecondThread - (strFailure == "small");
-      return CTextCipher().ConvertStream(read, write, nullptr, nSize).Message();
-    };
-    if (strFailure == "out of memory") {
-      EXPECT_THROW(convert(), std::bad_alloc);
-    } else {
-      EXPECT_EQ(convert(), bReadFails ? strFailure : "out: full");
-    }
-    EXPECT_EQ(nReadAhead, nAhead) << strFailure;
-    EXPECT_FALSE(bReadElsewhere) << strFailure;
-    EXPECT_LE(nReads, bReadFails ? nFailing : nFailing + 2) << strFailure;
+  // A second thread starts after the first chunk of an input large enough.
+  // While that chunk is written, the thread reads the two after it and no
+  // more, or the first of them fails or runs out of memory, and nothing more
+  // is read; or the write after that one fails. An input expected to be
+  // smaller is read on the calling thread alone.
+  constexpr std::uint64_t kLarge = CTextCipher::kSizeForSecondThread;
+  const SStreamCase kCases[] = {{"in: broken", kLarge, 2, 2, 2},
+                                {"out of memory", kLarge, 2, 2, 2},
+                                {"out: full", kLarge, 3, 4, 2},
+                                {"out: full", kLarge - 1, 1, 2, 0}};
+  for (const SStreamCase& test : kCases) {
+    const SStreamRun run = RunStream(test);
+    const std::string strCase = std::string(test.pszFailure) + ", " + std::to_string(test.nSize);
+    EXPECT_EQ(run.strOutcome, test.pszFailure) << strCase;
+    EXPECT_EQ(run.nAhead, test.nAhead) << strCase;
+    EXPECT_LE(run.nReads, test.nMostReads) << strCase;
+    EXPECT_EQ(run.nFirstElsewhere, test.nFirstElsewhere) << strCase;
   }
 }
 
