@@ -59,11 +59,12 @@ class CTextCipher {
   // nSize is the bytes the input is expected to hold, 0 when not known.
   // read is called one call at a time: for an expected kSizeForSecondThread
   // or more, once it has filled a whole chunk, and when a second thread can
-  // start, on either thread, up to two chunks ahead of the one being written;
-  // else on the calling thread. write is called on the calling thread. A text that ends at a Ctrl-Z
-  // is followed by reading the rest of the input, where a failed read ends that reading alone;
-  // where it was cut, if anything but Ctrl-Z follows or the rest could not be read, is stored in
-  // *pCut when pCut is given.
+  // start, on either thread, up to two chunks ahead of the one being
+  // written; else on the calling thread. write is called on the calling
+  // thread. A text that ends at a Ctrl-Z is followed by reading the rest of
+  // the input, where a failed read ends that reading alone; where it was
+  // cut, if anything but Ctrl-Z follows or the rest could not be read, is
+  // stored in *pCut when pCut is given.
   CStatus ConvertStream(const ChunkReader& read, const TextWriter& write,
                         std::optional<STextCut>* pCut = nullptr, std::uint64_t nSize = 0) const;
 
