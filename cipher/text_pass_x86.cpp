@@ -8,11 +8,12 @@
 #include "cipher/text_reader.h"
 
 // The SSE2 and AVX2 passes take the text a block of 16 or 32 bytes at a
-// time. A block without a CR or a Ctrl-Z is only converted and stored. In a
-// block with a CR, each CR LF pair moves the bytes after its CR one place
-// down: the block takes them from the input one byte further on, from the
-// CR's place (less the CRs dropped before it) on, through a ramp that selects
-// those places. The work grows with the pairs in a block, not with its bytes.
+// time. A block without a CR or a Ctrl-Z is only converted and stored (by
+// the AVX2 pass until its first CR; see there). In a block with a CR, each
+// CR LF pair moves the bytes after its CR one place down: the block takes
+// them from the input one byte further on, from the CR's place (less the
+// CRs dropped before it) on, through a ramp that selects those places. The
+// work grows with the pairs in a block, not with its bytes.
 // Pairs lie two bytes apart at least, so a block looks at most half its width
 // past its end. Every store lands on input already loaded: the output never
 // passes the input, and a store of a whole block reaches no further than the
