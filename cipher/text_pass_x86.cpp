@@ -129,11 +129,12 @@ struct SRuleAvx2 {
 }
 
 // Converts block, the 32 bytes at pIn, without the CR of each CR LF pair in
-// it, which nPairs marks, stores the result at pOut and returns where it
-// ends.
+// it, which nPairs marks, next being the block one byte further on; stores
+// the result at pOut and returns where it ends.
 [[gnu::target("avx2,bmi,popcnt"), gnu::always_inline]] inline char* StoreFoldedAvx2(
-    const SRuleAvx2& converter, __m256i block, const char* pIn, unsigned nPairs, char* pOut) {
-  block = FoldFirstAvx2(block, Load32(pIn + 1), nPairs);
+    const SRuleAvx2& converter, __m256i block, __m256i next, const char* pIn, unsigned nPairs,
+    char* pOut) {
+  block = FoldFirstAvx2(block, next, nPairs);
   for (unsigned nMore = _blsr_u32(nPairs), nDropped = 1; nMore != 0;
        nMore = _blsr_u32(nMore), ++nDropped) {
     const unsigned nFrom = _tzcnt_u32(nMore) - nDropped;
@@ -196,8 +197,8 @@ struct SRuleAvx2 {
     const auto nHigh = static_cast<unsigned>(_mm256_movemask_epi8(
         _mm256_and_si256(_mm256_cmpeq_epi8(high, cr), _mm256_cmpeq_epi8(highNext, lf))));
     if ((_blsr_u32(nLow) | _blsr_u32(nHigh)) != 0) {
-      pOut = StoreFoldedAvx2(converter, low, pIn, nLow, pOut);
-      pOut = StoreFoldedAvx2(converter, high, pIn + 32, nHigh, pOut);
+      pOut = StoreFoldedAvx2(converter, low, lowNext, pIn, nLow, pOut);
+      pOut = StoreFoldedAvx2(converter, high, highNext, pIn + 32, nHigh, pOut);
       continue;
     }
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(pOut),
