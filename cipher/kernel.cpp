@@ -49,16 +49,26 @@ unsigned SavedRegisterSets() {
 }
 #endif
 
+// What the processor tells of itself: the kernels it runs, kGeneric first,
+// and whether it is an AMD processor, of which family.
+struct SProcessor {
+  std::vector<EKernel> kernels = {EKernel::kGeneric};
+  bool bAmd = false;
+  unsigned nFamily = 0;
+};
+
 // The processor is asked once, here and nowhere else, so that the tests can
 // still run every kernel the processor has. It is asked with cpuid itself
 // rather than the compiler's __builtin_cpu_supports, whose run-time symbol
-// some toolchains (macOS, musl) lack. A vector kernel counts only where the
-// system also saves its registers across a switch of threads (OSXSAVE, then
-// XCR0's bits for them): otherwise a switch would lose them. AVX-512 needs
-// the ZMM registers and the opmask registers saved besides the AVX ones.
-// Every AArch64 processor has NEON.
-std::vector<EKernel> FindSupportedKernels() {
-  std::vector<EKernel> kernels = {EKernel::kGeneric};
+// some toolchains (macOS, musl) lack, and each leaf only once: a virtual
+// machine traps every cpuid, which then took 6.7 us on the 2-core AMD EPYC
+// guest of the performance page. A vector kernel counts only
+// where the system also saves its registers across a switch of threads
+// (OSXSAVE, then XCR0's bits for them): otherwise a switch would lose them.
+// AVX-512 needs the ZMM registers and the opmask registers saved besides the
+// AVX ones. Every AArch64 processor has NEON.
+SProcessor AskProcessor() {
+  SProcessor processor;
 #ifdef ROTFILE_X86
   constexpr unsigned kSse2 = 1U << 26;                         // Leaf 1, edx.
   constexpr unsigned kPopcnt = 1U << 23;                       // Leaf 1, ecx.
@@ -69,11 +79,16 @@ std::vector<EKernel> FindSupportedKernels() {
   constexpr unsigned kAvx512Vbmi2 = 1U << 6;                   // Leaf 7, ecx.
   constexpr unsigned kAvxState = 6;                            // XCR0 bits 1 and 2.
   constexpr unsigned kAvx512State = kAvxState | 0xe0;          // And bits 5 to 7.
-  const unsigned nMaxLeaf = Cpuid(0).nEax;
-  const SCpuid leaf1 = nMaxLeaf >= 1 ? Cpuid(1) : SCpuid{};
-  const SCpuid leaf7 = nMaxLeaf >= 7 ? Cpuid(7) : SCpuid{};
+  const SCpuid leaf0 = Cpuid(0);
+  const SCpuid leaf1 = leaf0.nEax >= 1 ? Cpuid(1) : SCpuid{};
+  const SCpuid leaf7 = leaf0.nEax >= 7 ? Cpuid(7) : SCpuid{};
+  // "AuthenticAMD", in ebx, edx, ecx.
+  processor.bAmd = leaf0.nEbx == 0x68747541 && leaf0.nEdx == 0x69746e65 && leaf0.nEcx == 0x444d4163;
+  processor.nFamily = (leaf1.nEax >> 8) & 0xf;
+  if (processor.nFamily == 0xf) processor.nFamily += (leaf1.nEax >> 20) & 0xff;
   const unsigned nSaved =
       (leaf1.nEcx & (kOsxsave | kAvx)) == (kOsxsave | kAvx) ? SavedRegisterSets() : 0;
+  std::vector<EKernel>& kernels = processor.kernels;
   if ((leaf1.nEdx & kSse2) != 0) kernels.push_back(EKernel::kSse2);
   if ((nSaved & kAvxState) == kAvxState && (leaf1.nEcx & kPopcnt) != 0 &&
       (leaf7.nEbx & kAvx2AndBmi1) == kAvx2AndBmi1) {
@@ -84,35 +99,19 @@ std::vector<EKernel> FindSupportedKernels() {
     }
   }
 #elif defined(__aarch64__)
-  kernels.push_back(EKernel::kNeon);
+  processor.kernels.push_back(EKernel::kNeon);
 #endif
-  return kernels;
+  return processor;
 }
 
-// Returns the kernel the tool uses on this processor: the widest, but on
-// an AMD processor FastestKernelOf needs the family to choose.
-EKernel FindFastestKernel() {
-  bool bAmd = false;
-  unsigned nFamily = 0;
-#ifdef ROTFILE_X86
-  const SCpuid leaf0 = Cpuid(0);
-  // "AuthenticAMD", in ebx, edx, ecx.
-  bAmd = leaf0.nEbx == 0x68747541 && leaf0.nEdx == 0x69746e65 && leaf0.nEcx == 0x444d4163;
-  if (leaf0.nEax >= 1) {
-    const unsigned nSignature = Cpuid(1).nEax;
-    nFamily = (nSignature >> 8) & 0xf;
-    if (nFamily == 0xf) nFamily += (nSignature >> 20) & 0xff;
-  }
-#endif
-  return FastestKernelOf(SupportedKernels(), bAmd, nFamily);
+const SProcessor& Processor() {
+  static const SProcessor processor = AskProcessor();
+  return processor;
 }
 
 }  // namespace
 
-std::span<const EKernel> SupportedKernels() {
-  static const std::vector<EKernel> kernels = FindSupportedKernels();
-  return kernels;
-}
+std::span<const EKernel> SupportedKernels() { return Processor().kernels; }
 
 // Zen 4, AMD's family 0x19 and its only one with AVX-512, runs each 512-bit
 // step as two of 256 bits, so the AVX-512 pass does the AVX2 pass's work in
@@ -132,7 +131,8 @@ EKernel FastestKernelOf(std::span<const EKernel> kernels, bool bAmd, unsigned nF
 }
 
 EKernel FastestKernel() {
-  static const EKernel eKernel = FindFastestKernel();
+  static const EKernel eKernel =
+      FastestKernelOf(Processor().kernels, Processor().bAmd, Processor().nFamily);
   return eKernel;
 }
 
