@@ -7,12 +7,16 @@
 # medians go to DIR/sizes.dat, whose header names the machine, the date and
 # the command, and the table made from them (by bench/page.py) is printed.
 #
-# Usage: bench/table.sh [ROTFILE [RUNS [DIR]]]
+# Usage: bench/table.sh [ROTFILE [RUNS [DIR [SIZE...]]]]
 #   ROTFILE  the binary to measure (default build/release/rotfile)
 #   RUNS     rounds, so runs of each command on each input (default 31)
 #   DIR      where sizes.dat goes (default doc/ of this checkout)
+#   SIZE     the sizes to time, as numfmt --from=iec reads them (default
+#            64K 256K 1M 4M 16M 64M, the page's table); other sizes belong
+#            in another DIR
 # Then bench/page.py doc/performance.md puts the table on the page. Scratch
-# files, about 300 MiB, go in a directory made under $TMPDIR (default /tmp)
+# files, about 300 MiB for the default sizes and four times the largest for
+# others, go in a directory made under $TMPDIR (default /tmp)
 # and removed at the end; in tmpfs the disk's write-back stays out of the
 # times. With the default 31 rounds it takes about a minute.
 set -euo pipefail
@@ -38,8 +42,10 @@ header=(
 )
 enter_scratch
 
-sizes=()
-for ((size = 64 * 1024; size <= 64 * 1048576; size *= 4)); do sizes+=("$size"); done
+size_names=("${@:4}")
+((${#size_names[@]})) || size_names=(64K 256K 1M 4M 16M 64M)
+size_list=$(numfmt --from=iec "${size_names[@]}")
+mapfile -t sizes <<< "$size_list"
 make_texts
 sized_texts "${sizes[@]}"
 stems=()
