@@ -47,14 +47,13 @@ bool IsDanglingLink(std::string_view strFile) {
 
 }  // namespace
 
-int RotfileMain(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
+int RotfileMain(int argc, const char* const* argv, CTextSink& out, CTextSink& err) {
   CTextCipher cipher;
 
   if (argc == 1) {
-    WriteUsage(out);
     // A usage text that never arrived (stdout closed or full) is a failure.
-    if (!out) {
-      err << "rotfile: standard output: write error" << std::endl;
+    if (!out.Write(kUsageText)) {
+      err.Write("rotfile: standard output: write error\n");
       return kExitFailure;
     }
     return kExitSuccess;
@@ -84,7 +83,7 @@ int RotfileMain(int argc, const char* const* argv, std::ostream& out, std::ostre
                              " takes no options; run it without arguments for its usage");
   }
   if (const std::string strMessage = status.Message(); !strMessage.empty()) {
-    err << "rotfile: " << strMessage << std::endl;
+    err.Write("rotfile: " + strMessage + "\n");
   }
   return status.IsOk() ? kExitSuccess : kExitFailure;
 }

@@ -1,7 +1,7 @@
 #ifndef ROTFILE_APP_ROTFILE_MAIN_H_
 #define ROTFILE_APP_ROTFILE_MAIN_H_
 
-#include <ostream>
+#include "os/text_sink.h"
 
 // Runs the rotfile command with the argument count and vector main received
 // (on Windows, the UTF-16 command line made UTF-8), writing the usage text to
@@ -10,6 +10,6 @@
 // whose name ends in ".qzv" (any case) into "._zv" and encrypts any other
 // file into ".qzv"; with more it does nothing. Exit status 0 on success, a
 // warning written to err included, and 1 on failure.
-int RotfileMain(int argc, const char* const* argv, std::ostream& out, std::ostream& err);
+int RotfileMain(int argc, const char* const* argv, CTextSink& out, CTextSink& err);
 
 #endif  // ROTFILE_APP_ROTFILE_MAIN_H_

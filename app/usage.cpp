@@ -1,18 +1,14 @@
 #include "app/usage.h"
 
-void WriteUsage(std::ostream& out) {
-  static constexpr const char* kLines[] = {
-      "",
-      "Options:",
-      "----------------------------------",
-      "",
-      "Encrypt an ascii text file to .qzv file",
-      "",
-      "   rotfile <filename>",
-      "",
-      "Decrypt an .qzv file to ._zv ascii text file",
-      "",
-      "   rotfile <filename.qzv>",
-  };
-  for (const char* pszLine : kLines) out << pszLine << std::endl;
-}
+const char kUsageText[] =
+    "\n"
+    "Options:\n"
+    "----------------------------------\n"
+    "\n"
+    "Encrypt an ascii text file to .qzv file\n"
+    "\n"
+    "   rotfile <filename>\n"
+    "\n"
+    "Decrypt an .qzv file to ._zv ascii text file\n"
+    "\n"
+    "   rotfile <filename.qzv>\n";

@@ -1,9 +1,7 @@
 #ifndef ROTFILE_APP_USAGE_H_
 #define ROTFILE_APP_USAGE_H_
 
-#include <ostream>
-
-// Writes the usage text, eleven lines each ended by std::endl, to out.
-void WriteUsage(std::ostream& out);
+// The usage text, eleven lines each ended by a line feed.
+extern const char kUsageText[];
 
 #endif  // ROTFILE_APP_USAGE_H_

@@ -18,8 +18,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
+#include <string_view>
 #include <tuple>
 #include <vector>
 
@@ -34,14 +34,25 @@ namespace {
 // Exit status, standard output and standard error of a run.
 using SRun = std::tuple<int, std::string, std::string>;
 
+// Keeps what is written to it; broken, it takes nothing.
+struct SStringSink final : CTextSink {
+  std::string strText;
+  bool bBroken = false;
+
+  bool Write(std::string_view strMore) override {
+    if (!bBroken) strText += strMore;
+    return !bBroken;
+  }
+};
+
 // Runs the command in-process; a broken stdout fails every write to it.
 SRun RunRotfile(std::vector<const char*> args, bool bBrokenStdout = false) {
   args.insert(args.begin(), "rotfile");
-  std::ostringstream out;
-  std::ostringstream err;
-  if (bBrokenStdout) out.setstate(std::ios::badbit);
+  SStringSink out;
+  SStringSink err;
+  out.bBroken = bBrokenStdout;
   const int nStatus = RotfileMain(static_cast<int>(args.size()), args.data(), out, err);
-  return {nStatus, out.str(), err.str()};
+  return {nStatus, out.strText, err.strText};
 }
 
 const SRun kDone = {0, "", ""};
