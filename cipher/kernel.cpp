@@ -62,11 +62,11 @@ struct SProcessor {
 // rather than the compiler's __builtin_cpu_supports, whose run-time symbol
 // some toolchains (macOS, musl) lack, and each leaf only once: a virtual
 // machine traps every cpuid, which then took 6.7 us on the 2-core AMD EPYC
-// guest of the performance page. A vector kernel counts only
-// where the system also saves its registers across a switch of threads
-// (OSXSAVE, then XCR0's bits for them): otherwise a switch would lose them.
-// AVX-512 needs the ZMM registers and the opmask registers saved besides the
-// AVX ones. Every AArch64 processor has NEON.
+// guest of the performance page. A vector kernel counts only where the
+// system also saves its registers across a switch of threads (OSXSAVE, then
+// XCR0's bits for them): otherwise a switch would lose them. AVX-512 needs
+// the ZMM registers and the opmask registers saved besides the AVX ones.
+// Every AArch64 processor has NEON.
 SProcessor AskProcessor() {
   SProcessor processor;
 #ifdef ROTFILE_X86
