@@ -25,6 +25,7 @@
 #include "os/quoted_name.h"
 #include "os/signal_cleanup_posix.h"
 #include "os/temp_name.h"
+#include "os/text_sink.h"
 
 // Linux makes a file without a name (O_TMPFILE) and gives it one later
 // through /proc/self/fd or AT_EMPTY_PATH. Other systems, and the build that
@@ -299,14 +300,8 @@ CStatus COutputFile::CreateNamed(unsigned nAskedMode) {
 }
 
 CStatus COutputFile::Write(const char* pData, std::size_t nSize) {
-  while (nSize > 0) {
-    ssize_t nDone = write(m_nFd, pData, nSize);
-    if (nDone < 0 && errno == EINTR) continue;
-    if (nDone <= 0) return Abandon(CStatus::FromErrno(m_strName, nDone < 0 ? errno : EIO));
-    pData += nDone;
-    nSize -= static_cast<std::size_t>(nDone);
-  }
-  return {};
+  if (CDescriptorSink(m_nFd).Write({pData, nSize})) return {};
+  return Abandon(CStatus::FromErrno(m_strName, errno));
 }
 
 // No fsync: like cp and sed -i, durability across a power cut is left to the

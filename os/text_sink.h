@@ -14,7 +14,8 @@ class CTextSink {
 };
 
 #ifndef _WIN32
-// An open file descriptor, written straight through, with no buffer between.
+// An open file descriptor, written straight through, with no buffer between:
+// the standard streams, and the output file.
 class CDescriptorSink final : public CTextSink {
  public:
   // The sink writes to nFd, which stays open and the caller's.
